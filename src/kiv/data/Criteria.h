@@ -1,0 +1,75 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string_view>
+#include <vector>
+
+#include "kiv/runtime/Variant.h"
+
+namespace kiv {
+
+// Maps a field name (as written in a criterion or sort text, brackets
+// removed) to its column index in a row, or -1 when the record set has no
+// such field. Names are matched as the record set matches them (without
+// regard to case).
+using ColumnResolver = std::function<int(std::string_view name)>;
+
+// A compiled find criterion: the text a record set's Find takes, parsed once
+// and evaluated on many rows.
+//
+// Language:
+//   criteria   := condition { AND condition }
+//   condition  := field op value
+//   field      := identifier | [any text but "]"]
+//   op         := = | <> | < | > | <= | >= | LIKE
+//   value      := number | 'text' | #date# | NULL
+// Keywords (AND, LIKE, NULL) ignore case; blanks may surround every token,
+// including trailing blanks after the last value. A doubled '' inside a text
+// is one quote. Numbers are written with "." decimals and may carry a sign
+// and an exponent. A #date# is read as IsDate reads text, in the current
+// locale at the time of parsing. NULL goes only with = (the field is Null)
+// and <> (the field is not Null). LIKE takes a 'text' pattern in which * and
+// % stand for any run of characters and _ and ? for exactly one character
+// (one character, not one byte, of UTF-8 text). OR, parentheses and other
+// operators are not part of the language.
+//
+// Errors: anything malformed raises kiv::Error 3001; a field the resolver
+// does not know raises 3265.
+//
+// Matching compares the row's value with the literal by the value's subtype:
+//   - numbers (Integer, Long, Double, Currency), Booleans (True is -1, False
+//     0) and Dates (by serial) compare numerically; a text literal is read as
+//     a number (or, for a Date field, as a date) and a text that is neither
+//     never matches;
+//   - text compares without regard to case (byte order of the upper-cased
+//     UTF-8), against a text literal, or against a number or date literal as
+//     written in the criterion;
+//   - LIKE on a non-text value matches the value's text form;
+//   - Null (and Empty) matches only "= NULL"; every other comparison with a
+//     Null value is false, and "<> NULL" is true for any non-Null value;
+//   - binary and object values match only "<> NULL".
+// Evaluation never raises and does not allocate for ASCII text.
+class Criteria {
+ public:
+  // Parses and compiles `text`; raises 3001 or 3265 as above.
+  Criteria(std::string_view text, const ColumnResolver& resolve);
+  ~Criteria();
+  Criteria(Criteria&&) noexcept;
+  Criteria& operator=(Criteria&&) noexcept;
+  Criteria(const Criteria&) = delete;
+  Criteria& operator=(const Criteria&) = delete;
+
+  // True when the row satisfies every condition. `row` points to the row's
+  // first column; every column the criteria name must be readable.
+  bool Matches(const Variant* row) const;
+
+  // The column indexes the conditions read, in the order written.
+  std::vector<int> Columns() const;
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace kiv
