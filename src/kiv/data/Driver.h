@@ -1,0 +1,127 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "kiv/data/AdoTypes.h"
+#include "kiv/runtime/Variant.h"
+
+namespace kiv {
+
+// What a driver knows about one column of a result.
+struct ColumnInfo {
+  std::string name;               // the result's column name (alias when given)
+  std::int32_t type = adVariant;  // standard data type code (AdoTypes.h)
+  std::int32_t definedSize = 0;   // declared length of a text column, 0 when unknown
+  std::uint8_t precision = 0;     // declared precision of a numeric column
+  std::uint8_t numericScale = 0;  // declared scale of a numeric column
+  std::string baseTable;          // table the column comes from; "" for an expression
+  std::string baseColumn;         // the column's name in baseTable
+  // A row locator the driver added to the select list on its own (SQLite's
+  // rowid for a table without a declared key). The record set keeps it with
+  // the row to locate the row for writing, but does not show it in Fields.
+  bool hidden = false;
+};
+
+// The whole result of a query: column metadata and the rows, row-major
+// (values[row * columns.size() + column]), each already converted by the
+// driver to the Variant subtype its column type calls for.
+struct ResultSet {
+  std::vector<ColumnInfo> columns;
+  std::vector<Variant> values;
+  std::size_t rowCount() const { return columns.empty() ? 0 : values.size() / columns.size(); }
+};
+
+// A value bound to a statement parameter, with the type of the column it is
+// written to or compared with (adVariant when unknown). Drivers use the type
+// to choose the stored form (a DateTime for a DATE column is stored as
+// "yyyy-mm-dd", for a TIMESTAMP column as "yyyy-mm-dd hh:nn:ss").
+struct Param {
+  Variant value;
+  std::int32_t type = adVariant;
+};
+
+// Options of Driver::query.
+struct QueryOptions {
+  // The caller may write rows back: a driver whose tables may lack a
+  // declared key adds a hidden row locator column when the result comes
+  // from exactly one such table (see ColumnInfo::hidden).
+  bool wantRowLocator = false;
+};
+
+// The backend interface beneath Connection: one object per open database
+// connection. The record set never sees SQL dialect details beyond these
+// hooks. Every failure is a kiv::Error:
+//   - a unique or primary-key violation: RaiseDuplicateKey (number
+//     err::ProviderError, description "Cannot insert duplicate key" + ": " +
+//     the database's message);
+//   - a lost connection: RaiseConnectionLost (number 3709, description naming
+//     the database's message);
+//   - anything else: RaiseProviderError (number err::ProviderError, the
+//     database's own message).
+// Statements the controls build use "SELECT TOP n"; query() and execute()
+// rewrite it (RewriteTop in SqlText.h) before preparing.
+class Driver {
+ public:
+  virtual ~Driver() = default;
+
+  // "SQLite", "PostgreSQL".
+  virtual std::string_view name() const = 0;
+  virtual bool isOpen() const = 0;
+  virtual void close() = 0;
+
+  // Runs a statement that returns rows (a SELECT, or an INSERT/UPDATE with
+  // RETURNING) with bound parameters and returns every row.
+  virtual ResultSet query(std::string_view sql, const std::vector<Param>& params = {},
+                          const QueryOptions& options = {}) = 0;
+
+  // Runs a statement that returns no rows (DDL, INSERT, UPDATE, DELETE)
+  // with bound parameters; returns the number of rows affected (0 for DDL).
+  // Without parameters the text may hold several statements separated by ";".
+  virtual std::int64_t execute(std::string_view sql, const std::vector<Param>& params = {}) = 0;
+
+  // The declared primary key columns of a base table, in key order; empty
+  // when the table has none (or is unknown).
+  virtual std::vector<std::string> primaryKey(std::string_view table) = 0;
+
+  // Placeholder text for the n-th parameter (1-based): "?1" for SQLite, "$1"
+  // for PostgreSQL.
+  virtual std::string placeholder(int n) const = 0;
+
+  // An identifier quoted for SQL text ("name" with embedded quotes doubled).
+  virtual std::string quoteIdentifier(std::string_view name) const;
+
+  // SQL text that is true when the column (already quoted) still holds the
+  // value bound to the placeholder; used for optimistic locking. The value
+  // is never Null here (a Null original is tested with IS NULL). The default
+  // is "column = placeholder"; a driver overrides it where stored forms vary
+  // (SQLite compares dates as instants).
+  virtual std::string equalsExpression(const std::string& quotedColumn, std::int32_t type,
+                                       const std::string& placeholder) const;
+};
+
+// Opening a connection: a driver registers a test for the connection
+// strings it accepts and a factory. Connection::Open walks the registry in
+// registration order. SQLite ("sqlite:PATH", "sqlite::memory:") and, when
+// its folder provides kiv/data/postgres/PostgresDriver.h with
+//   namespace kiv::postgres {
+//     bool AcceptsConnectionString(std::string_view text);
+//     std::unique_ptr<Driver> Open(std::string_view text);
+//   }
+// PostgreSQL, are registered before the first open.
+using DriverAccepts = bool (*)(std::string_view connectionString);
+using DriverFactory = std::unique_ptr<Driver> (*)(std::string_view connectionString);
+void RegisterDriver(std::string name, DriverAccepts accepts, DriverFactory factory);
+// Opens a driver for the connection string; an unknown scheme raises 3706-style
+// error (err::ProviderError, "Provider cannot be found ...") naming the string.
+std::unique_ptr<Driver> OpenDriver(std::string_view connectionString);
+
+// The errors every driver raises (see Driver).
+[[noreturn]] void RaiseDuplicateKey(std::string_view databaseMessage);
+[[noreturn]] void RaiseConnectionLost(std::string_view databaseMessage);
+[[noreturn]] void RaiseProviderError(std::string_view databaseMessage);
+
+}  // namespace kiv

@@ -1,0 +1,54 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "kiv/data/Recordset.h"
+#include "kiv/runtime/Dispatch.h"
+#include "kiv/runtime/Variant.h"
+
+namespace kiv {
+
+// One column of a record set, seen at its current row. A Field belongs to
+// the record set it came from; after the record set is closed (or opened
+// again), using it raises 3704.
+//
+// Late-bound members: Name, Type, Value (also the default "Item"-less
+// value), OriginalValue, DefinedSize, Precision, NumericScale, ActualSize.
+class Field : public Dispatch {
+ public:
+  Field(std::weak_ptr<Recordset::Impl> owner, std::int32_t index, std::uint64_t generation);
+
+  const std::string& Name() const;
+  // Standard data type code (AdoTypes.h).
+  std::int32_t Type() const;
+  std::int32_t DefinedSize() const;
+  std::uint8_t Precision() const;
+  std::uint8_t NumericScale() const;
+  // Length of the current value as text or bytes (3021 without a current row).
+  std::int32_t ActualSize() const;
+
+  // The current row's value: the pending edit's value while editing. 3021
+  // without a current row (BOF, EOF, a deleted row).
+  Variant Value() const;
+  // Writes the pending edit (starting one when none): converted to the
+  // field's type; Empty is stored as Null. 3251 on a read-only record set.
+  void Value(const Variant& value);
+  // The value as read from the database (Null for a new row).
+  Variant OriginalValue() const;
+
+  std::int32_t Index() const { return index_; }
+
+  std::string_view TypeName() const override { return "Field"; }
+  const MemberTable& memberTable() const override;
+
+ private:
+  Recordset::Impl& owner() const;
+
+  std::weak_ptr<Recordset::Impl> owner_;
+  std::int32_t index_;
+  std::uint64_t generation_;
+};
+
+}  // namespace kiv

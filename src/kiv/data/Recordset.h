@@ -1,0 +1,160 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "kiv/data/AdoTypes.h"
+#include "kiv/runtime/Dispatch.h"
+#include "kiv/runtime/Event.h"
+#include "kiv/runtime/Variant.h"
+
+namespace kiv {
+
+class Connection;
+class Fields;
+class Field;
+
+// A client cursor over the rows of one query. Open runs the query through
+// the connection's driver once and keeps every row; moves, Find and Sort
+// work on the cached rows; AddNew/Update/Delete write single rows back to
+// the query's base table with bound parameters (INSERT, or UPDATE/DELETE
+// located by the table's primary key, or by SQLite's rowid when the table
+// declares none). An UPDATE also requires the changed columns to still hold
+// the values read (optimistic locking).
+//
+// Position: BOF (before the first row), a current row, or EOF (after the
+// last). An empty record set is at BOF and EOF. Moving past an end sets BOF
+// or EOF; moving further, or reading a field without a current record,
+// raises 3021. A deleted row stays current until the next move, which skips
+// it; reading it raises 3021.
+//
+// Editing: writing a Field's Value starts an edit of the current row;
+// AddNew starts a new row (current until Update or CancelUpdate). A move,
+// AddNew or Close with an edit pending first saves it with Update (so a
+// failing save raises and the cursor stays). CancelUpdate drops the edit;
+// after AddNew it returns to the row that was current before. A failed
+// Update leaves the database unchanged and the pending edit in place.
+// UpdateBatch saves a pending edit; deletes are written immediately, so it
+// has nothing else to write.
+//
+// Values are converted to the field's type when written (an Integer field
+// takes "12" as 12; text that does not convert raises 13).
+//
+// Late-bound members: the properties and methods below by the same names;
+// Fields is also reachable as the default member ("Fields", "Item").
+class Recordset : public Dispatch {
+ public:
+  Recordset();
+  ~Recordset() override;
+  Recordset(const Recordset&) = delete;
+  Recordset& operator=(const Recordset&) = delete;
+
+  // Opens the record set. source: SQL text (empty: the Source property).
+  // connection: nullptr to use ActiveConnection. cursorType, lockType and
+  // options: -1 to use the CursorType and LockType properties. 3705 when
+  // already open, 3709 when no connection or a closed one.
+  void Open(std::string_view source = {}, std::shared_ptr<Connection> connection = nullptr,
+            std::int32_t cursorType = adOpenUnspecified, std::int32_t lockType = adLockUnspecified,
+            std::int32_t options = adCmdUnspecified);
+  // Closes the record set (a pending edit is saved first; when that fails
+  // the error is raised and the record set stays open). 3704 when closed.
+  void Close();
+  // Re-runs Source with the same settings: Close then Open.
+  void Requery();
+
+  std::int32_t State() const;
+
+  // Properties set before Open (3705 when written while open).
+  const std::string& Source() const;
+  void Source(std::string value);
+  std::shared_ptr<Connection> ActiveConnection() const;
+  void ActiveConnection(std::shared_ptr<Connection> connection);
+  std::int32_t CursorType() const;
+  void CursorType(std::int32_t value);
+  std::int32_t LockType() const;
+  void LockType(std::int32_t value);
+  std::int32_t CursorLocation() const;
+  void CursorLocation(std::int32_t value);  // adUseServer is accepted and served as client
+
+  // Navigation (3704 when closed).
+  bool BOF() const;
+  bool EOF() const;
+  void MoveFirst();
+  void MoveLast();
+  void MoveNext();
+  void MovePrevious();
+  // Moves numRecords rows from the current row, or from the row of the start
+  // bookmark when given (not Empty).
+  void Move(std::int32_t numRecords, const Variant& start = Variant());
+  // Rows not deleted.
+  std::int32_t RecordCount() const;
+  // 1-based position of the current row in the current order, adPosBOF,
+  // adPosEOF, or adPosUnknown (a deleted or new row). Setting moves the
+  // cursor (3001 outside 1..RecordCount).
+  std::int32_t AbsolutePosition() const;
+  void AbsolutePosition(std::int32_t position);
+  // A value identifying the current row (3021 without one); setting it
+  // makes that row current (3001 for an unknown or deleted row).
+  Variant Bookmark() const;
+  void Bookmark(const Variant& bookmark);
+
+  // The fields of the current row (3704 when closed).
+  Fields& GetFields();
+  // Shortcut: GetFields().Item(name); 3265 when there is no such field.
+  Field& operator[](std::string_view name);
+  Field& operator[](std::int32_t index);
+
+  // Editing (3704 when closed; 3251 on a read-only record set).
+  void AddNew();
+  void Update();
+  void CancelUpdate();
+  void Delete(std::int32_t affectRecords = adAffectCurrent);
+  void UpdateBatch(std::int32_t affectRecords = adAffectAll);
+  void CancelBatch(std::int32_t affectRecords = adAffectAll);
+  std::int32_t EditMode() const;
+
+  // Finds the next row matching the criteria ("Field op value [AND ...]"),
+  // starting at the current row (or the start bookmark) after skipping
+  // skipRecords rows, searching forward (adSearchForward) or backward
+  // (adSearchBackward). No match leaves the cursor at EOF (BOF backward).
+  // A malformed criterion raises 3001, an unknown field 3265.
+  void Find(std::string_view criteria, std::int32_t skipRecords = 0,
+            std::int32_t searchDirection = adSearchForward, const Variant& start = Variant());
+
+  // The sort order ("Field [ASC|DESC], ..."); "" is the opened order.
+  // Setting it reorders the rows (stable) and moves to the first row.
+  const std::string& Sort() const;
+  void Sort(std::string_view sortText);
+
+  // For grids that read rows on demand, without moving the cursor:
+  // rows in the current order (deleted rows excluded), and a value by
+  // (visible row 0-based, field index 0-based); 3021/9 outside the ranges.
+  std::int32_t VisibleRowCount() const;
+  const Variant& ValueAt(std::int32_t visibleRow, std::int32_t fieldIndex) const;
+  // The current row's 0-based visible row, or -1 without one.
+  std::int32_t CurrentVisibleRow() const;
+
+  // Notifications (argumentless; read the record set for the new state):
+  //   MoveComplete            the current row changed (move, Find, AddNew,
+  //                           CancelUpdate, Delete, Sort, Open)
+  //   RecordsetChangeComplete the rows or their order changed (Open, Close,
+  //                           Sort, Delete, a new row saved, Requery)
+  //   RecordChangeComplete    a row's values were saved (Update)
+  struct Events {
+    Event<> MoveComplete;
+    Event<> RecordsetChangeComplete;
+    Event<> RecordChangeComplete;
+  } events;
+
+  std::string_view TypeName() const override { return "Recordset"; }
+  const MemberTable& memberTable() const override;
+
+  struct Impl;
+
+ private:
+  std::shared_ptr<Impl> impl_;
+};
+
+}  // namespace kiv

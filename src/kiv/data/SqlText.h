@@ -1,0 +1,19 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace kiv {
+
+// Rewrites a leading "SELECT TOP n" of the outer statement to "SELECT" with
+// " LIMIT n" appended at the end (after any ORDER BY; before a trailing ";").
+// Only the first keyword of the statement is looked at, so a TOP inside a
+// sub-query, a quoted text or a longer name is left alone. Any other text is
+// returned unchanged.
+std::string RewriteTop(std::string_view sql);
+
+// True when the text, outside quotes and brackets and at parenthesis depth
+// 0, holds the keyword (whole word, any case).
+bool HasTopLevelKeyword(std::string_view sql, std::string_view keyword);
+
+}  // namespace kiv
