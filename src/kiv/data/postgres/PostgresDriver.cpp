@@ -1,0 +1,309 @@
+#include "kiv/data/postgres/PostgresDriver.h"
+
+#include <libpq-fe.h>
+
+#include <cctype>
+#include <cstdlib>
+#include <map>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "kiv/data/SqlText.h"
+#include "kiv/data/postgres/PgTypes.h"
+#include "kiv/runtime/Error.h"
+
+namespace kiv::postgres {
+
+namespace {
+
+struct ResultDeleter {
+  void operator()(PGresult* r) const { PQclear(r); }
+};
+using Result = std::unique_ptr<PGresult, ResultDeleter>;
+
+bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
+  if (text.size() < prefix.size()) return false;
+  for (std::size_t i = 0; i < prefix.size(); ++i)
+    if (std::tolower(static_cast<unsigned char>(text[i])) != prefix[i]) return false;
+  return true;
+}
+
+std::string_view TrimView(std::string_view s) {
+  while (!s.empty() && std::isspace(static_cast<unsigned char>(s.front())))
+    s.remove_prefix(1);
+  while (!s.empty() && std::isspace(static_cast<unsigned char>(s.back())))
+    s.remove_suffix(1);
+  return s;
+}
+
+// The keyword form: "name = value ..." as libpq parses it.
+bool IsKeywordForm(std::string_view text) {
+  std::size_t i = 0;
+  while (i < text.size() && (std::isalnum(static_cast<unsigned char>(text[i])) || text[i] == '_'))
+    ++i;
+  if (i == 0) return false;
+  while (i < text.size() && text[i] == ' ')
+    ++i;
+  if (i == text.size() || text[i] != '=') return false;
+  char* error = nullptr;
+  PQconninfoOption* options = PQconninfoParse(std::string(text).c_str(), &error);
+  if (error) PQfreemem(error);
+  if (!options) return false;
+  PQconninfoFree(options);
+  return true;
+}
+
+// The text libpq is given: a URI as it is, "postgresql:" dropped before the
+// keyword form.
+std::string LibpqText(std::string_view text) {
+  text = TrimView(text);
+  if (StartsWithNoCase(text, "postgresql://") || StartsWithNoCase(text, "postgres://"))
+    return std::string(text);
+  if (StartsWithNoCase(text, "postgresql:")) return std::string(TrimView(text.substr(11)));
+  return std::string(text);
+}
+
+// One libpq message line without its trailing newline.
+std::string Chomp(const char* message) {
+  std::string s = message ? message : "";
+  while (!s.empty() && (s.back() == '\n' || s.back() == '\r' || s.back() == ' '))
+    s.pop_back();
+  return s;
+}
+
+bool IsDmlOrQuery(const char* commandStatus) {
+  std::string_view s = commandStatus ? commandStatus : "";
+  return s.starts_with("INSERT") || s.starts_with("UPDATE") || s.starts_with("DELETE") ||
+         s.starts_with("SELECT") || s.empty();
+}
+
+class PostgresDriver final : public Driver {
+ public:
+  explicit PostgresDriver(PGconn* conn) : conn_(conn) {}
+  ~PostgresDriver() override { close(); }
+  PostgresDriver(const PostgresDriver&) = delete;
+  PostgresDriver& operator=(const PostgresDriver&) = delete;
+
+  std::string_view name() const override { return "PostgreSQL"; }
+  bool isOpen() const override { return conn_ != nullptr; }
+  void close() override {
+    if (conn_) {
+      PQfinish(conn_);
+      conn_ = nullptr;
+    }
+    tables_.clear();
+    keys_.clear();
+  }
+
+  ResultSet query(std::string_view sql, const std::vector<Param>& params,
+                  const QueryOptions& /*options*/) override {
+    // No hidden row locator: a table without a primary key is read-only here.
+    Result res = run(RewriteTop(sql), params, true);
+    ResultSet out;
+    if (PQresultStatus(res.get()) != PGRES_TUPLES_OK) return out;
+    const int nCols = PQnfields(res.get());
+    const int nRows = PQntuples(res.get());
+    out.columns.resize(static_cast<std::size_t>(nCols));
+    std::vector<Oid> types(static_cast<std::size_t>(nCols));
+    for (int c = 0; c < nCols; ++c) {
+      ColumnInfo& col = out.columns[static_cast<std::size_t>(c)];
+      const Oid type = PQftype(res.get(), c);
+      types[static_cast<std::size_t>(c)] = type;
+      col.name = PQfname(res.get(), c);
+      col.type = AdoTypeOf(type);
+      const int mod = PQfmod(res.get(), c);
+      if ((type == oid::Varchar || type == oid::Bpchar) && mod >= 4) col.definedSize = mod - 4;
+      if (type == oid::Numeric && mod >= 4) {
+        col.precision = static_cast<std::uint8_t>(((mod - 4) >> 16) & 0xff);
+        col.numericScale = static_cast<std::uint8_t>((mod - 4) & 0xff);
+      }
+      const Oid table = PQftable(res.get(), c);
+      const int attnum = PQftablecol(res.get(), c);
+      if (table != InvalidOid && attnum > 0) {
+        const TableInfo& info = tableInfo(table);
+        auto it = info.columns.find(attnum);
+        if (!info.name.empty() && it != info.columns.end()) {
+          col.baseTable = info.name;
+          col.baseColumn = it->second;
+        }
+      }
+    }
+    out.values.reserve(static_cast<std::size_t>(nRows) * static_cast<std::size_t>(nCols));
+    for (int r = 0; r < nRows; ++r) {
+      for (int c = 0; c < nCols; ++c) {
+        if (PQgetisnull(res.get(), r, c)) {
+          out.values.emplace_back(kNull);
+        } else {
+          out.values.push_back(ValueFromText(
+              types[static_cast<std::size_t>(c)],
+              std::string_view(PQgetvalue(res.get(), r, c),
+                               static_cast<std::size_t>(PQgetlength(res.get(), r, c)))));
+        }
+      }
+    }
+    return out;
+  }
+
+  std::int64_t execute(std::string_view sql, const std::vector<Param>& params) override {
+    Result res = run(RewriteTop(sql), params, !params.empty());
+    if (!IsDmlOrQuery(PQcmdStatus(res.get()))) {
+      // DDL (or a SET of search_path) may change what names mean.
+      tables_.clear();
+      keys_.clear();
+    }
+    const char* tuples = PQcmdTuples(res.get());
+    return tuples && *tuples ? std::strtoll(tuples, nullptr, 10) : 0;
+  }
+
+  std::vector<std::string> primaryKey(std::string_view table) override {
+    std::string key(table);
+    if (auto it = keys_.find(key); it != keys_.end()) return it->second;
+    // The name as the catalog spells it first (case kept), then as SQL
+    // would read it unquoted (folded to lower case).
+    static constexpr const char* kSql =
+        "SELECT a.attname FROM pg_index i"
+        " JOIN pg_attribute a ON a.attrelid = i.indrelid AND a.attnum = ANY(i.indkey)"
+        " WHERE i.indisprimary AND i.indrelid = COALESCE(to_regclass(quote_ident($1)),"
+        " to_regclass($1))"
+        " ORDER BY array_position(i.indkey::int2[], a.attnum)";
+    std::vector<Param> params{Param{Variant(key), adVarWChar}};
+    Result res = run(kSql, params, true);
+    std::vector<std::string> columns;
+    for (int r = 0; r < PQntuples(res.get()); ++r)
+      columns.emplace_back(PQgetvalue(res.get(), r, 0));
+    keys_.emplace(key, columns);
+    return columns;
+  }
+
+  std::string placeholder(int n) const override { return "$" + std::to_string(n); }
+
+  std::string equalsExpression(const std::string& quotedColumn, std::int32_t type,
+                               const std::string& placeholderText) const override {
+    // A numeric read as a Double compares as a double, so a value with more
+    // digits than a Double holds still finds its row; a type without its own
+    // equality (json, arrays, ...) compares by its text, which is what was read.
+    if (type == adNumeric)
+      return "CAST(" + quotedColumn + " AS double precision) = CAST(" + placeholderText +
+             " AS double precision)";
+    if (type == adVariant) return "CAST(" + quotedColumn + " AS text) = " + placeholderText;
+    return quotedColumn + " = " + placeholderText;
+  }
+
+ private:
+  struct TableInfo {
+    std::string name;                    // as the select list names it; "" when unknown
+    std::map<int, std::string> columns;  // attnum -> column name
+  };
+
+  // Runs one statement. With `useParams` the extended protocol is used (one
+  // statement, $n parameters); otherwise the simple protocol (several
+  // statements allowed). Raises the driver errors; returns a successful result.
+  Result run(const std::string& sql, const std::vector<Param>& params, bool useParams) {
+    if (!conn_) RaiseConnectionLost("the connection is closed");
+    Result res;
+    if (useParams) {
+      std::vector<WireParam> wire;
+      wire.reserve(params.size());
+      for (const Param& p : params)
+        wire.push_back(ParamFor(p.value, p.type));
+      std::vector<const char*> values(wire.size());
+      std::vector<int> lengths(wire.size()), formats(wire.size());
+      for (std::size_t i = 0; i < wire.size(); ++i) {
+        values[i] = wire[i].null ? nullptr : wire[i].data.data();
+        lengths[i] = static_cast<int>(wire[i].data.size());
+        formats[i] = wire[i].binary ? 1 : 0;
+      }
+      res.reset(PQexecParams(conn_, sql.c_str(), static_cast<int>(wire.size()), nullptr,
+                             values.data(), lengths.data(), formats.data(), 0));
+    } else {
+      res.reset(PQexec(conn_, sql.c_str()));
+    }
+    const ExecStatusType status = res ? PQresultStatus(res.get()) : PGRES_FATAL_ERROR;
+    if (status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK || status == PGRES_EMPTY_QUERY)
+      return res;
+    raise(res.get(), status);
+  }
+
+  [[noreturn]] void raise(const PGresult* res, ExecStatusType status) {
+    std::string sqlstate, primary, detail;
+    if (res) {
+      if (const char* s = PQresultErrorField(res, PG_DIAG_SQLSTATE)) sqlstate = s;
+      if (const char* s = PQresultErrorField(res, PG_DIAG_MESSAGE_PRIMARY)) primary = s;
+      if (const char* s = PQresultErrorField(res, PG_DIAG_MESSAGE_DETAIL)) detail = s;
+    }
+    if (primary.empty()) primary = Chomp(PQerrorMessage(conn_));
+    if (primary.empty()) primary = std::string("unexpected result ") + PQresStatus(status);
+
+    const bool lost = PQstatus(conn_) == CONNECTION_BAD || sqlstate.starts_with("08") ||
+                      sqlstate == "57P01" || sqlstate == "57P02" || sqlstate == "57P03";
+    std::string message = primary;
+    if (!detail.empty()) message += " (" + detail + ")";
+    if (!sqlstate.empty()) message += " (SQLSTATE " + sqlstate + ")";
+    if (lost) {
+      tables_.clear();
+      keys_.clear();
+      RaiseConnectionLost("the connection to the PostgreSQL server was lost: " + message);
+    }
+    if (sqlstate == "23505") RaiseDuplicateKey(message);
+    RaiseProviderError(message);
+  }
+
+  // The table's name and column names, from the catalog, cached by OID. The
+  // name is schema-qualified only when the table is not on the search path.
+  const TableInfo& tableInfo(Oid table) {
+    if (auto it = tables_.find(table); it != tables_.end()) return it->second;
+    static constexpr const char* kSql =
+        "SELECT c.relname, n.nspname, pg_table_is_visible(c.oid), a.attnum, a.attname"
+        " FROM pg_class c JOIN pg_namespace n ON n.oid = c.relnamespace"
+        " JOIN pg_attribute a ON a.attrelid = c.oid AND a.attnum > 0 AND NOT a.attisdropped"
+        " WHERE c.oid = $1";
+    std::vector<Param> params{Param{Variant(std::to_string(table)), adBigInt}};
+    Result res = run(kSql, params, true);
+    TableInfo info;
+    for (int r = 0; r < PQntuples(res.get()); ++r) {
+      if (r == 0) {
+        const bool visible = PQgetvalue(res.get(), r, 2)[0] == 't';
+        info.name =
+            visible ? std::string(PQgetvalue(res.get(), r, 0))
+                    : std::string(PQgetvalue(res.get(), r, 1)) + "." + PQgetvalue(res.get(), r, 0);
+      }
+      info.columns.emplace(std::atoi(PQgetvalue(res.get(), r, 3)), PQgetvalue(res.get(), r, 4));
+    }
+    return tables_.emplace(table, std::move(info)).first->second;
+  }
+
+  PGconn* conn_;
+  std::unordered_map<Oid, TableInfo> tables_;
+  std::unordered_map<std::string, std::vector<std::string>> keys_;
+};
+
+}  // namespace
+
+bool AcceptsConnectionString(std::string_view text) {
+  text = TrimView(text);
+  if (StartsWithNoCase(text, "postgresql://") || StartsWithNoCase(text, "postgres://")) return true;
+  if (StartsWithNoCase(text, "postgresql:")) return IsKeywordForm(TrimView(text.substr(11)));
+  return IsKeywordForm(text);
+}
+
+std::unique_ptr<Driver> Open(std::string_view text) {
+  PGconn* conn = PQconnectdb(LibpqText(text).c_str());
+  if (!conn) RaiseProviderError("cannot connect to the PostgreSQL server: out of memory");
+  if (PQstatus(conn) != CONNECTION_OK) {
+    std::string message = Chomp(PQerrorMessage(conn));
+    PQfinish(conn);
+    throw Error(err::ProviderError, "PostgreSQL",
+                "Cannot connect to the PostgreSQL server: " + message);
+  }
+  auto driver = std::make_unique<PostgresDriver>(conn);
+  // One fixed text form for dates, money, bytes and floats, whatever the
+  // server's or the database's defaults.
+  driver->execute(
+      "SET DateStyle = 'ISO, MDY'; SET lc_monetary = 'C'; SET bytea_output = 'hex';"
+      " SET extra_float_digits = 3; SET client_encoding = 'UTF8'",
+      {});
+  return driver;
+}
+
+}  // namespace kiv::postgres
