@@ -1,0 +1,271 @@
+#include "kiv/data/SortOrder.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <limits>
+#include <numeric>
+
+#include "kiv/runtime/Conversions.h"
+#include "kiv/runtime/Error.h"
+
+namespace kiv {
+
+namespace {
+
+[[noreturn]] void Malformed() {
+  throw Error(err::BadArguments);
+}
+
+inline char Up(char c) {
+  return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c;
+}
+inline bool IsBlank(char c) {
+  return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
+inline bool IsNameChar(char c) {
+  const auto u = static_cast<unsigned char>(c);
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' ||
+         c == '$' || u >= 0x80;
+}
+
+bool EqualsKeyword(std::string_view word, std::string_view keyword) {
+  if (word.size() != keyword.size()) return false;
+  for (std::size_t i = 0; i < word.size(); ++i)
+    if (Up(word[i]) != keyword[i]) return false;
+  return true;
+}
+
+// How a value ranks before its value is looked at: Null first, then numbers
+// (a NaN below every other number, so the order stays total), then text,
+// then values that have no order.
+enum Rank : std::uint8_t { kNullRank, kNaNRank, kNumberRank, kTextRank, kOtherRank };
+
+// The numeric value of a number, Boolean or Date; false for other subtypes.
+bool NumericValue(const Variant& v, double& out) {
+  switch (v.type()) {
+    case VarType::Integer:
+      return out = v.integer(), true;
+    case VarType::Long:
+      return out = v.lng(), true;
+    case VarType::Double:
+      return out = v.dbl(), true;
+    case VarType::Currency:
+      return out = v.currency().ToDouble(), true;
+    case VarType::Boolean:
+      return out = v.boolean() ? -1.0 : 0.0, true;
+    case VarType::Date:
+      return out = v.date().serial, true;
+    default:
+      return false;
+  }
+}
+
+Rank RankOf(const Variant& v, double& number) {
+  if (v.isEmpty() || v.isNull()) return kNullRank;
+  if (v.isString()) return kTextRank;
+  if (NumericValue(v, number)) return std::isnan(number) ? kNaNRank : kNumberRank;
+  return kOtherRank;
+}
+
+inline int CompareBytes(const char* a, std::size_t na, const char* b, std::size_t nb) {
+  const int c = std::memcmp(a, b, std::min(na, nb));
+  if (c != 0) return c < 0 ? -1 : 1;
+  return na == nb ? 0 : (na < nb ? -1 : 1);
+}
+
+// Text comparison without regard to case: byte order of the upper-cased UTF-8.
+int CompareText(std::string_view a, std::string_view b) {
+  const std::size_t n = std::min(a.size(), b.size());
+  for (std::size_t i = 0; i < n; ++i) {
+    const char ca = a[i], cb = b[i];
+    if ((static_cast<unsigned char>(ca) | static_cast<unsigned char>(cb)) >= 0x80) {
+      const std::string fa = UCase(a), fb = UCase(b);
+      return CompareBytes(fa.data(), fa.size(), fb.data(), fb.size());
+    }
+    const auto ua = static_cast<unsigned char>(Up(ca)), ub = static_cast<unsigned char>(Up(cb));
+    if (ua != ub) return ua < ub ? -1 : 1;
+  }
+  // The common prefix is ASCII; a longer rest may still fold to anything.
+  const std::string_view restA = a.substr(n), restB = b.substr(n);
+  if (restA.empty() && restB.empty()) return 0;
+  for (char c : restA.empty() ? restB : restA) {
+    if (static_cast<unsigned char>(c) >= 0x80) {
+      const std::string fa = UCase(a), fb = UCase(b);
+      return CompareBytes(fa.data(), fa.size(), fb.data(), fb.size());
+    }
+  }
+  return restA.empty() ? -1 : 1;
+}
+
+// One row's key for one sort pass: 24 bytes, so sorting moves little.
+struct Entry {
+  union {
+    double number;
+    const char* text;
+  };
+  std::uint32_t length;  // text only
+  std::uint32_t row;
+  Rank rank;
+};
+
+inline int CompareEntries(const Entry& a, const Entry& b) {
+  if (a.rank != b.rank) return a.rank < b.rank ? -1 : 1;
+  if (a.rank == kNumberRank) return a.number < b.number ? -1 : (a.number > b.number ? 1 : 0);
+  if (a.rank == kTextRank) return CompareBytes(a.text, a.length, b.text, b.length);
+  return 0;
+}
+
+// Builds the entries of one key for the rows in the order `order`, folding
+// text once per row into `arena` (text that is already upper-case ASCII is
+// used in place), then sorts them stably.
+void SortPass(std::span<const Variant* const> rows, int column, bool descending,
+              std::vector<std::size_t>& order) {
+  std::vector<Entry> entries(order.size());
+  std::string arena;
+  std::vector<std::size_t> arenaEntries;  // entries whose text lives in the arena
+  std::vector<std::size_t> arenaOffsets;
+  for (std::size_t i = 0; i < order.size(); ++i) {
+    const Variant& v = rows[order[i]][column];
+    Entry& e = entries[i];
+    e.row = static_cast<std::uint32_t>(order[i]);
+    double number = 0.0;
+    e.rank = RankOf(v, number);
+    if (e.rank != kTextRank) {
+      e.number = number;
+      e.length = 0;
+      continue;
+    }
+    const std::string& s = v.string();
+    bool nonAscii = false, lower = false;
+    for (char c : s) {
+      if (static_cast<unsigned char>(c) >= 0x80) {
+        nonAscii = true;
+        break;
+      }
+      lower |= (c >= 'a' && c <= 'z');
+    }
+    if (!nonAscii && !lower) {
+      e.text = s.data();
+      e.length = static_cast<std::uint32_t>(s.size());
+      continue;
+    }
+    const std::size_t offset = arena.size();
+    if (nonAscii) {
+      arena += UCase(s);
+    } else {
+      arena.resize(offset + s.size());
+      for (std::size_t j = 0; j < s.size(); ++j)
+        arena[offset + j] = Up(s[j]);
+    }
+    e.length = static_cast<std::uint32_t>(arena.size() - offset);
+    e.text = nullptr;
+    arenaEntries.push_back(i);
+    arenaOffsets.push_back(offset);
+  }
+  for (std::size_t k = 0; k < arenaEntries.size(); ++k)
+    entries[arenaEntries[k]].text = arena.data() + arenaOffsets[k];
+
+  if (descending) {
+    std::stable_sort(entries.begin(), entries.end(),
+                     [](const Entry& a, const Entry& b) { return CompareEntries(b, a) < 0; });
+  } else {
+    std::stable_sort(entries.begin(), entries.end(),
+                     [](const Entry& a, const Entry& b) { return CompareEntries(a, b) < 0; });
+  }
+  for (std::size_t i = 0; i < entries.size(); ++i)
+    order[i] = entries[i].row;
+}
+
+}  // namespace
+
+SortOrder::SortOrder(std::string_view text, const ColumnResolver& resolve) {
+  std::size_t pos = 0;
+  const auto skipBlanks = [&] {
+    while (pos < text.size() && IsBlank(text[pos]))
+      ++pos;
+  };
+  const auto word = [&] {
+    std::size_t end = pos;
+    while (end < text.size() && IsNameChar(text[end]))
+      ++end;
+    return text.substr(pos, end - pos);
+  };
+  skipBlanks();
+  if (pos == text.size()) return;  // the empty order
+  std::vector<Key> keys;
+  for (;;) {
+    skipBlanks();
+    Key key;
+    if (pos < text.size() && text[pos] == '[') {
+      const std::size_t close = text.find(']', pos + 1);
+      if (close == std::string_view::npos || close == pos + 1) Malformed();
+      key.name = std::string(text.substr(pos + 1, close - pos - 1));
+      pos = close + 1;
+    } else {
+      const std::string_view name = word();
+      if (name.empty()) Malformed();
+      key.name = std::string(name);
+      pos += name.size();
+    }
+    skipBlanks();
+    const std::string_view direction = word();
+    if (EqualsKeyword(direction, "DESC")) {
+      key.descending = true;
+      pos += direction.size();
+    } else if (EqualsKeyword(direction, "ASC")) {
+      pos += direction.size();
+    } else if (!direction.empty()) {
+      Malformed();
+    }
+    keys.push_back(std::move(key));
+    skipBlanks();
+    if (pos == text.size()) break;
+    if (text[pos] != ',') Malformed();
+    ++pos;
+  }
+  // Names are resolved once the whole text is known to be well formed.
+  for (Key& key : keys) {
+    key.column = resolve ? resolve(key.name) : -1;
+    if (key.column < 0) throw Error(err::ItemNotFound);
+  }
+  keys_ = std::move(keys);
+}
+
+std::vector<std::size_t> SortOrder::Order(std::span<const Variant* const> rows) const {
+  if (rows.size() > std::numeric_limits<std::uint32_t>::max()) throw Error(err::Overflow);
+  std::vector<std::size_t> order(rows.size());
+  std::iota(order.begin(), order.end(), std::size_t{0});
+  // Stable passes from the last key to the first give the order of all keys.
+  for (auto key = keys_.rbegin(); key != keys_.rend(); ++key)
+    SortPass(rows, key->column, key->descending, order);
+  return order;
+}
+
+std::vector<std::size_t> SortOrder::Order(
+    std::size_t count, const std::function<const Variant*(std::size_t)>& rowAt) const {
+  std::vector<const Variant*> rows(count);
+  for (std::size_t i = 0; i < count; ++i)
+    rows[i] = rowAt(i);
+  return Order(std::span<const Variant* const>(rows));
+}
+
+int SortOrder::Compare(const Variant* a, const Variant* b) const {
+  for (const Key& key : keys_) {
+    const int c = CompareValues(a[key.column], b[key.column]);
+    if (c != 0) return key.descending ? -c : c;
+  }
+  return 0;
+}
+
+int SortOrder::CompareValues(const Variant& a, const Variant& b) {
+  double na = 0.0, nb = 0.0;
+  const Rank ra = RankOf(a, na), rb = RankOf(b, nb);
+  if (ra != rb) return ra < rb ? -1 : 1;
+  if (ra == kNumberRank) return na < nb ? -1 : (na > nb ? 1 : 0);
+  if (ra == kTextRank) return CompareText(a.string(), b.string());
+  return 0;
+}
+
+}  // namespace kiv
