@@ -98,21 +98,35 @@ TEST(Criteria, LikeWildcardsInBothSyntaxes) {
       {"Note LIKE '*'", {1, 2, 4}},
       {"Qty LIKE '1*'", {1}},  // a number is matched by its text
       {"Name like '*zz*'", {}},
+      {"Name LIKE '*str*'", {4}},        // after a non-ASCII character
+      {"Name LIKE '*r\xC3\xB6*'", {4}},  // a non-ASCII pattern, folded
+      {"Name LIKE '%'", {0, 1, 2, 3, 4}},
   });
 }
 
 TEST(Criteria, NumbersBooleansAndCurrencyCompareNumerically) {
   Check({
       {"Qty = 5", {0, 3}},  // Long and Integer alike
-      {"Qty <> 5", {1, 2, 4}},     {"Qty > 5", {1, 4}},        {"Qty >= 5.0", {0, 1, 3, 4}},
-      {"Qty < -2.5", {2}},         {"Qty <= +5", {0, 2, 3}},   {"Price = 1e3", {3}},
-      {"Price = 1.5E+0", {0}},     {"Price < .5", {2, 4}},     {"Price = -0.5", {4}},
+      {"Qty <> 5", {1, 2, 4}},
+      {"Qty > 5", {1, 4}},
+      {"Qty >= 5.0", {0, 1, 3, 4}},
+      {"Qty < -2.5", {2}},
+      {"Qty <= +5", {0, 2, 3}},
+      {"Price = 1e3", {3}},
+      {"Price = 1.5E+0", {0}},
+      {"Price < .5", {2, 4}},
+      {"Price = -0.5", {4}},
       {"Qty = '5'", {0, 3}},  // a numeric text converts
       {"Qty = 'abc'", {}},    // a text that is no number never matches
-      {"Qty <> 'abc'", {}},        {"Active = 0", {1, 3, 4}},  {"Active <> 0", {0, 2}},
-      {"Active = -1", {0, 2}},     {"Active = 0 ", {1, 3, 4}},  // the search dialog's trailing
-                                                                // blank
-      {"Active = 'True'", {0, 2}}, {"Amount = 1.25", {0}},     {"Amount < 0", {2}},
+      {"Qty <> 'abc'", {}},
+      {"Active = 0", {1, 3, 4}},
+      {"Active <> 0", {0, 2}},
+      {"Active = -1", {0, 2}},
+      {"Active = 0 ", {1, 3, 4}},  // the search dialog's trailing
+                                   // blank
+      {"Active = 'True'", {0, 2}},
+      {"Amount = 1.25", {0}},
+      {"Amount < 0", {2}},
       {"Amount = 0.0001", {4}},
   });
 }

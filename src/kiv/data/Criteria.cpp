@@ -134,6 +134,20 @@ class Pattern {
   // Matches `text`: ASCII text is compared upper-cased on the fly, other
   // text is folded first.
   bool Matches(std::string_view text) const {
+    if (shape_ == Shape::Contains && asciiLiteral_) {
+      // One pass that also watches for non-ASCII text: a hit among ASCII
+      // bytes stays a hit once the text is folded, so only a miss over text
+      // with other characters needs the fold.
+      const std::size_t n = text.size();
+      const std::size_t m = lit_.size();
+      for (std::size_t i = 0; i < n; ++i) {
+        const char c = text[i];
+        if (static_cast<unsigned char>(c) >= 0x80) return MatchAscii(UCase(text));
+        if ((c == firstUpper_ || c == firstLower_) && n - i >= m && StartsWith(text, i, lit_))
+          return true;
+      }
+      return false;
+    }
     if (HasNonAscii(text)) {
       const std::string folded = UCase(text);
       return MatchAscii(folded);  // Up() leaves folded text unchanged
@@ -160,6 +174,12 @@ class Pattern {
       shape_ = Shape::Contains, lit_ = tokens_[1].text;
     } else {
       shape_ = Shape::General;
+    }
+    asciiLiteral_ = !HasNonAscii(lit_);
+    if (!lit_.empty()) {
+      firstUpper_ = lit_[0];
+      firstLower_ = (firstUpper_ >= 'A' && firstUpper_ <= 'Z') ? static_cast<char>(firstUpper_ + 32)
+                                                               : firstUpper_;
     }
   }
 
@@ -228,6 +248,8 @@ class Pattern {
   std::vector<PatternToken> tokens_;
   Shape shape_ = Shape::General;
   std::string lit_;  // the literal of the simple shapes
+  bool asciiLiteral_ = true;
+  char firstUpper_ = 0, firstLower_ = 0;  // lit_[0] in both cases
 };
 
 // ---------------------------------------------------------------------------
@@ -288,6 +310,10 @@ struct Condition {
 };
 
 bool Condition::Matches(const Variant& v) const {
+  if (v.isString()) {  // the common case first, without the subtype switch
+    if (op == Op::Like) return pattern->Matches(v.string());
+    if (op == Op::Eq) return EqualFolded(v.string(), upper);
+  }
   switch (v.type()) {
     case VarType::Empty:
     case VarType::Null:
