@@ -182,6 +182,9 @@ class KivUni : public UserControl {
  private:
   void createWidgets();
   void Refresh_Control_State();
+  // The widgets' visibility, colours and locks for the current state (the
+  // refresh without its layout).
+  void applyState();
   bool funData_Invalid();
   bool funCode_Not_OK();
   void refuseUnlessLookUp(const char* description) const;
