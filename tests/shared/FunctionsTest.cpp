@@ -1,0 +1,183 @@
+#include <gtest/gtest.h>
+
+#include <map>
+#include <optional>
+
+#include "kiv/data/AdoTypes.h"
+#include "kiv/host/Host.h"
+#include "kiv/runtime/Dispatch.h"
+#include "kiv/runtime/Error.h"
+#include "kiv/shared/Functions.h"
+
+namespace kiv {
+namespace {
+
+// An object whose readable members are given at run time: each maps a name
+// to a value, or to nullopt for a member whose read raises an error.
+class Probe : public Dispatch {
+ public:
+  explicit Probe(std::map<std::string, std::optional<Variant>> members) {
+    MemberTable::Builder<Probe> builder;
+    for (const auto& [name, value] : members) {
+      builder.get(name, [value = value, name = name](Probe&) -> Variant {
+        if (!value) throw Error(err::InvalidProcedureCall, "Probe", "cannot read " + name);
+        return *value;
+      });
+    }
+    table_ = builder.build();
+  }
+  std::string_view TypeName() const override { return "Probe"; }
+  const MemberTable& memberTable() const override { return table_; }
+
+ private:
+  MemberTable table_;
+};
+
+// A host that records message boxes and answers OK.
+class RecordingHost : public Host {
+ public:
+  struct Box {
+    std::string prompt;
+    int buttons;
+    std::string title;
+  };
+  std::vector<Box> boxes;
+
+  RecordingHost() { Host::SetCurrent(this); }
+  ~RecordingHost() override { Host::SetCurrent(nullptr); }
+  int MsgBox(std::string_view prompt, int buttons, std::string_view title) override {
+    boxes.push_back({std::string(prompt), buttons, std::string(title)});
+    return vb::vbOK;
+  }
+  void Beep() override {}
+  std::string GetSetting(std::string_view, std::string_view, std::string_view,
+                         std::string_view defaultValue) override {
+    return std::string(defaultValue);
+  }
+  void SaveSetting(std::string_view, std::string_view, std::string_view,
+                   std::string_view) override {}
+  void ShowModal(Form&, Dispatch*) override {}
+};
+
+TEST(GetDataFieldName, DataFieldWinsThenDataFieldThenEmpty) {
+  Probe both({{"Data_Field", Variant("Code")}, {"DataField", Variant("Other")}});
+  EXPECT_EQ(GetDataFieldName(both), "Code");
+  Probe emptyOwn({{"Data_Field", Variant("")}, {"DataField", Variant("Name")}});
+  EXPECT_EQ(GetDataFieldName(emptyOwn), "Name");
+  Probe onlyStandard({{"DataField", Variant("Price")}});
+  EXPECT_EQ(GetDataFieldName(onlyStandard), "Price");
+  Probe failingOwn({{"Data_Field", std::nullopt}, {"DataField", Variant("Qty")}});
+  EXPECT_EQ(GetDataFieldName(failingOwn), "Qty");
+  Probe nullOwn({{"Data_Field", Variant(kNull)}, {"DataField", Variant("Qty")}});
+  EXPECT_EQ(GetDataFieldName(nullOwn), "Qty");
+  Probe neither({{"Caption", Variant("x")}});
+  EXPECT_EQ(GetDataFieldName(neither), "");
+  Probe bothFail({{"Data_Field", std::nullopt}, {"DataField", std::nullopt}});
+  EXPECT_EQ(GetDataFieldName(bothFail), "");
+  EXPECT_EQ(GetDataFieldName(std::shared_ptr<Dispatch>()), "");
+  EXPECT_EQ(GetDataFieldName(Variant("not a control")), "");
+  auto shared = std::make_shared<Probe>(std::map<std::string, std::optional<Variant>>{
+      {"datafield", Variant("lower")}});  // member names match without regard to case
+  EXPECT_EQ(GetDataFieldName(Variant(shared)), "lower");
+}
+
+TEST(AddWhereCondition, FollowsTheLibrarysSpacing) {
+  const std::string c = "Code = 'A'";
+  EXPECT_EQ(AddWhereCondition("SELECT * FROM T", c), "SELECT * FROM T WHERE Code = 'A' ");
+  EXPECT_EQ(AddWhereCondition("SELECT * FROM T WHERE X = 1 ORDER BY Code", c),
+            "SELECT * FROM T  WHERE X = 1  AND Code = 'A' ORDER BY Code");
+  EXPECT_EQ(AddWhereCondition("select * from t where x = 1 order by code", c),
+            "select * from t  where x = 1  AND Code = 'A' order by code");
+  EXPECT_EQ(AddWhereCondition("SELECT * FROM T ORDER BY Code", c),
+            "SELECT * FROM T  WHERE Code = 'A' ORDER BY Code");
+  EXPECT_EQ(AddWhereCondition("SELECT * FROM T WhErE X = 1", c),
+            "SELECT * FROM T  WhErE X = 1 AND Code = 'A' ");
+  // ORDER and BY apart by any white space; the condition goes in as given.
+  EXPECT_EQ(AddWhereCondition("SELECT * FROM T\nORDER\t\tBY Code", " A=1 "),
+            "SELECT * FROM T\n WHERE  A=1  ORDER\t\tBY Code");
+  // A blank condition leaves the statement exactly as it was.
+  for (const char* blank : {"", "   ", " \t "})
+    EXPECT_EQ(AddWhereCondition("SELECT *  FROM T ", blank), "SELECT *  FROM T ");
+}
+
+TEST(AddWhereCondition, FindsKeywordsOnlyAtTheTopLevel) {
+  const std::string c = "Code = 'A'";
+  // Longer names holding the letters of a keyword.
+  EXPECT_EQ(AddWhereCondition("SELECT ELSEWHERE, WHERE_X, BORDER_BY FROM T", c),
+            "SELECT ELSEWHERE, WHERE_X, BORDER_BY FROM T WHERE Code = 'A' ");
+  EXPECT_EQ(AddWhereCondition("SELECT * FROM Somewhere ORDER BYX", c),
+            "SELECT * FROM Somewhere ORDER BYX WHERE Code = 'A' ");
+  // Literals and quoted names, with doubled delimiters inside.
+  EXPECT_EQ(AddWhereCondition("SELECT 'it''s WHERE' AS a, \"ORDER BY\" FROM [Where Order] ", c),
+            "SELECT 'it''s WHERE' AS a, \"ORDER BY\" FROM [Where Order]  WHERE Code = 'A' ");
+  EXPECT_EQ(AddWhereCondition("SELECT * FROM [a]]where] WHERE X = 'ORDER BY'", c),
+            "SELECT * FROM [a]]where]  WHERE X = 'ORDER BY' AND Code = 'A' ");
+  // A sub-query's WHERE and a window's ORDER BY stay inside their parentheses.
+  EXPECT_EQ(AddWhereCondition("SELECT * FROM (SELECT * FROM U WHERE Y = 2 ORDER BY Y) AS s", c),
+            "SELECT * FROM (SELECT * FROM U WHERE Y = 2 ORDER BY Y) AS s WHERE Code = 'A' ");
+  EXPECT_EQ(AddWhereCondition(
+                "SELECT * FROM T WHERE Id IN (SELECT Id FROM U WHERE Z = 1) ORDER BY Name", c),
+            "SELECT * FROM T  WHERE Id IN (SELECT Id FROM U WHERE Z = 1)  AND Code = 'A' ORDER BY "
+            "Name");
+  // Comments do not hold keywords.
+  EXPECT_EQ(AddWhereCondition("SELECT /* WHERE */ * FROM T -- ORDER BY\n", c),
+            "SELECT /* WHERE */ * FROM T -- ORDER BY\n WHERE Code = 'A' ");
+  // Unbalanced text does not throw or read past the end.
+  EXPECT_EQ(AddWhereCondition("SELECT 'open WHERE", c), "SELECT 'open WHERE WHERE Code = 'A' ");
+  EXPECT_EQ(AddWhereCondition("SELECT * FROM T) WHERE X", c),
+            "SELECT * FROM T)  WHERE X AND "
+            "Code = 'A' ");
+  EXPECT_EQ(AddWhereCondition("SELECT [open WHERE", c), "SELECT [open WHERE WHERE Code = 'A' ");
+}
+
+TEST(FieldTypeCategory, MapsTheCompleteTypeTable) {
+  RecordingHost host;
+  const std::map<std::int32_t, std::int32_t> table = {
+      {adSmallInt, 2},         {adInteger, 2},     {adSingle, 2},   {adDouble, 2},
+      {adCurrency, 2},         {adDecimal, 2},     {adTinyInt, 2},  {adUnsignedTinyInt, 2},
+      {adUnsignedSmallInt, 2}, {adUnsignedInt, 2}, {adBigInt, 2},   {adUnsignedBigInt, 2},
+      {adNumeric, 2},          {adDate, 3},        {adDBDate, 3},   {adDBTime, 3},
+      {adDBTimeStamp, 3},      {adBSTR, 1},        {adChar, 1},     {adWChar, 1},
+      {adVarChar, 1},          {adLongVarChar, 1}, {adVarWChar, 1}, {adLongVarWChar, 1},
+      {adBoolean, 4}};
+  for (std::int32_t type = -1; type <= 300; ++type) {
+    const auto it = table.find(type);
+    const std::int32_t expected = it == table.end() ? 0 : it->second;
+    Probe field({{"Type", Variant(type)}});
+    EXPECT_EQ(FieldTypeCategory(field), expected) << "type " << type;
+  }
+  // Codes named as "other", and a type read as a 16-bit integer.
+  for (std::int32_t other :
+       {adVarNumeric, adGUID, adBinary, adVarBinary, adLongVarBinary, adVariant, adEmpty})
+    EXPECT_EQ(FieldTypeCategoryOf(other), 0) << other;
+  Probe smallType({{"Type", Variant(std::int16_t(6))}});
+  EXPECT_EQ(FieldTypeCategory(smallType), 2);
+  EXPECT_TRUE(host.boxes.empty());
+}
+
+TEST(FieldTypeCategory, ReportsAnUnreadableTypeAndGivesOther) {
+  RecordingHost host;
+  Probe noType({{"Name", Variant("Code")}});
+  EXPECT_EQ(FieldTypeCategory(noType), 0);
+  ASSERT_EQ(host.boxes.size(), 1u);
+  EXPECT_EQ(
+      host.boxes[0].prompt.rfind("The following error occurred while searching: \r\n438 - ", 0), 0u)
+      << host.boxes[0].prompt;
+  EXPECT_EQ(host.boxes[0].buttons, 16);
+  EXPECT_EQ(host.boxes[0].title, "Search Error");
+
+  Probe failing({{"Type", std::nullopt}});
+  EXPECT_EQ(FieldTypeCategory(failing), 0);
+  ASSERT_EQ(host.boxes.size(), 2u);
+  EXPECT_EQ(host.boxes[1].prompt,
+            "The following error occurred while searching: \r\n5 - cannot read Type");
+
+  EXPECT_EQ(FieldTypeCategory(std::shared_ptr<Dispatch>()), 0);
+  EXPECT_EQ(FieldTypeCategory(Variant(3)), 0);
+  ASSERT_EQ(host.boxes.size(), 4u);
+  EXPECT_EQ(
+      host.boxes[2].prompt.rfind("The following error occurred while searching: \r\n91 - ", 0), 0u);
+}
+
+}  // namespace
+}  // namespace kiv
