@@ -15,6 +15,11 @@ struct Locale {
   char decimalSeparator = '.';
   char thousandsSeparator = ',';
   std::string currencySymbol = "$";
+  // How the Currency format lays an amount out: the symbol before ("$1.00")
+  // or after with a space ("1,00 €"), and negatives in parentheses ("($1.00)")
+  // or with a leading minus ("-£1.00").
+  bool currencySymbolAfter = false;
+  bool currencyNegativeParentheses = true;
   DateOrder dateOrder = DateOrder::MDY;
   char dateSeparator = '/';
   char timeSeparator = ':';
@@ -22,11 +27,11 @@ struct Locale {
   std::string longDatePattern = "dddd, MMMM d, yyyy";
   std::string amDesignator = "AM";
   std::string pmDesignator = "PM";
-  bool twentyFourHour = false;
-  std::array<std::string, 12> monthNames{};       // January..December
-  std::array<std::string, 12> monthAbbrevs{};     // Jan..Dec
-  std::array<std::string, 7> dayNames{};          // Sunday..Saturday
-  std::array<std::string, 7> dayAbbrevs{};        // Sun..Sat
+  bool twentyFourHour = false;                 // long time "HH:mm:ss" instead of "h:mm:ss AM"
+  std::array<std::string, 12> monthNames{};    // January..December
+  std::array<std::string, 12> monthAbbrevs{};  // Jan..Dec
+  std::array<std::string, 7> dayNames{};       // Sunday..Saturday
+  std::array<std::string, 7> dayAbbrevs{};     // Sun..Sat
 
   // The invariant English locale (M/d/yyyy, "." decimal, "," thousands).
   static const Locale& Invariant();
