@@ -44,6 +44,16 @@ struct Param {
   std::int32_t type = adVariant;
 };
 
+// Whether values of a numeric column are Currency (exact, four decimals)
+// rather than Double: adCurrency always; adNumeric/adDecimal when the
+// declared scale is at most 4 and precision minus scale at most 14
+// (NUMERIC(10,2) amounts). Every driver follows this, so a record set's
+// values have one subtype per column.
+inline bool NumericAsCurrency(const ColumnInfo& c) {
+  return c.type == adCurrency || ((c.type == adNumeric || c.type == adDecimal) && c.precision > 0 &&
+                                  c.numericScale <= 4 && c.precision - c.numericScale <= 14);
+}
+
 // Options of Driver::query.
 struct QueryOptions {
   // The caller may write rows back: a driver whose tables may lack a

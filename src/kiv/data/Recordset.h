@@ -1,5 +1,11 @@
 #pragma once
 
+// <cstdio>'s EOF macro would hide the record set's EOF member: the header is
+// included here first and the macro removed (compare a character read with
+// std::char_traits<char>::eof() instead).
+#include <cstdio>
+#undef EOF
+
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -101,8 +107,8 @@ class Recordset : public Dispatch {
   void Bookmark(const Variant& bookmark);
 
   // The fields of the current row (3704 when closed).
-  Fields& GetFields();
-  // Shortcut: GetFields().Item(name); 3265 when there is no such field.
+  kiv::Fields& Fields();
+  // Shortcut: Fields().Item(name); 3265 when there is no such field.
   Field& operator[](std::string_view name);
   Field& operator[](std::int32_t index);
 

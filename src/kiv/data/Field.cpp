@@ -1,0 +1,73 @@
+#include "kiv/data/Field.h"
+
+#include "kiv/data/RecordsetImpl.h"
+#include "kiv/runtime/Conversions.h"
+#include "kiv/runtime/Error.h"
+
+namespace kiv {
+
+Field::Field(std::weak_ptr<Recordset::Impl> owner, std::int32_t index, std::uint64_t generation)
+    : owner_(std::move(owner)), index_(index), generation_(generation) {}
+
+Recordset::Impl& Field::owner() const {
+  auto impl = owner_.lock();
+  // The record set was destroyed, closed or opened again since this field
+  // was handed out.
+  if (!impl || !impl->open || impl->generation != generation_)
+    throw Error(err::ObjectClosed, "Field");
+  return *impl;
+}
+
+const std::string& Field::Name() const {
+  return owner().fieldInfo(index_).name;
+}
+std::int32_t Field::Type() const {
+  return owner().fieldInfo(index_).type;
+}
+std::int32_t Field::DefinedSize() const {
+  return owner().fieldInfo(index_).definedSize;
+}
+std::uint8_t Field::Precision() const {
+  return owner().fieldInfo(index_).precision;
+}
+std::uint8_t Field::NumericScale() const {
+  return owner().fieldInfo(index_).numericScale;
+}
+
+std::int32_t Field::ActualSize() const {
+  const Variant& v = owner().fieldValue(index_);
+  if (v.isNull() || v.isEmpty()) return 0;
+  if (v.type() == VarType::ByteArray) return static_cast<std::int32_t>(v.bytes().size());
+  return static_cast<std::int32_t>(TextOf(v).size());
+}
+
+Variant Field::Value() const {
+  return owner().fieldValue(index_);
+}
+void Field::Value(const Variant& value) {
+  owner().setFieldValue(index_, value);
+}
+Variant Field::OriginalValue() const {
+  return owner().originalValue(index_);
+}
+
+const MemberTable& Field::memberTable() const {
+  using B = MemberTable::Builder<Field>;
+  static const MemberTable table =
+      B().get("Name", [](Field& f) { return Variant(f.Name()); })
+          .get("Type", [](Field& f) { return Variant(f.Type()); })
+          .property(
+              "Value", [](Field& f) { return f.Value(); },
+              [](Field& f, const Variant& v) { f.Value(v); })
+          .get("OriginalValue", [](Field& f) { return f.OriginalValue(); })
+          .get("DefinedSize", [](Field& f) { return Variant(f.DefinedSize()); })
+          .get("Precision",
+               [](Field& f) { return Variant(static_cast<std::int16_t>(f.Precision())); })
+          .get("NumericScale",
+               [](Field& f) { return Variant(static_cast<std::int16_t>(f.NumericScale())); })
+          .get("ActualSize", [](Field& f) { return Variant(f.ActualSize()); })
+          .build();
+  return table;
+}
+
+}  // namespace kiv

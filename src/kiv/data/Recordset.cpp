@@ -1,0 +1,921 @@
+#include "kiv/data/Recordset.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+
+#include "kiv/data/Connection.h"
+#include "kiv/data/Criteria.h"
+#include "kiv/data/Field.h"
+#include "kiv/data/Fields.h"
+#include "kiv/data/RecordsetImpl.h"
+#include "kiv/data/SortOrder.h"
+#include "kiv/runtime/Conversions.h"
+#include "kiv/runtime/Error.h"
+
+namespace kiv {
+namespace {
+
+constexpr const char* kSource = "Recordset";
+
+// The host's number and text for an optimistic-locking conflict.
+constexpr std::int32_t kRowConflict = -2147217864;
+constexpr const char* kRowConflictText =
+    "Row cannot be located for updating. Some values may have been changed since it was last "
+    "read.";
+
+bool EqualsNoCase(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return std::tolower(static_cast<unsigned char>(x)) ==
+                  std::tolower(static_cast<unsigned char>(y));
+         });
+}
+
+bool IsIntegerType(std::int32_t t) {
+  return t == adSmallInt || t == adInteger || t == adTinyInt || t == adBigInt ||
+         t == adUnsignedTinyInt || t == adUnsignedSmallInt || t == adUnsignedInt ||
+         t == adUnsignedBigInt;
+}
+
+bool IsTextType(std::int32_t t) {
+  return t == adBSTR || t == adChar || t == adWChar || t == adVarChar || t == adLongVarChar ||
+         t == adVarWChar || t == adLongVarWChar || t == adGUID;
+}
+
+bool IsDateType(std::int32_t t) {
+  return t == adDate || t == adDBDate || t == adDBTime || t == adDBTimeStamp;
+}
+
+bool IsBinaryType(std::int32_t t) {
+  return t == adBinary || t == adVarBinary || t == adLongVarBinary;
+}
+
+// The columns of a record set that share a name with the field list, as a
+// resolver for the criteria and sort engines: field name -> storage column.
+ColumnResolver Resolver(const Recordset::Impl& d) {
+  return [&d](std::string_view name) -> int {
+    const std::int32_t f = d.fields->IndexOf(name);
+    return f < 0 ? -1 : d.fieldColumn[static_cast<std::size_t>(f)];
+  };
+}
+
+std::string JoinQuoted(Driver& driver, const std::vector<std::string>& names) {
+  std::string out;
+  for (const auto& n : names) {
+    if (!out.empty()) out += ", ";
+    out += driver.quoteIdentifier(n);
+  }
+  return out;
+}
+
+}  // namespace
+
+Variant CoerceToColumn(const Variant& value, const ColumnInfo& column) {
+  if (value.isEmpty() || value.isNull()) return Variant(kNull);
+  const std::int32_t t = column.type;
+  if (t == adSmallInt || t == adTinyInt || t == adUnsignedTinyInt) return Variant(CInt(value));
+  if (t == adInteger || t == adUnsignedSmallInt) return Variant(CLng(value));
+  if (IsIntegerType(t)) {  // 64-bit kinds: Long when it fits, else a whole Double
+    const double d = std::nearbyint(CDbl(value));
+    if (d >= INT32_MIN && d <= INT32_MAX) return Variant(static_cast<std::int32_t>(d));
+    return Variant(d);
+  }
+  if (t == adSingle || t == adDouble) return Variant(CDbl(value));
+  if (t == adCurrency || t == adNumeric || t == adDecimal || t == adVarNumeric)
+    return NumericAsCurrency(column) ? Variant(CCur(value)) : Variant(CDbl(value));
+  if (t == adBoolean) return Variant(CBool(value));
+  if (IsDateType(t)) return Variant(CDate(value));
+  if (IsTextType(t)) return Variant(CStr(value));
+  if (IsBinaryType(t)) {
+    if (value.type() == VarType::ByteArray) return value;
+    if (value.isString()) return Variant(Bytes(value.string().begin(), value.string().end()));
+    throw Error(err::TypeMismatch, kSource);
+  }
+  if (value.isObject() || value.isArray()) throw Error(err::TypeMismatch, kSource);
+  return value;
+}
+
+// --- Impl ----------------------------------------------------------------
+
+void Recordset::Impl::requireOpen() const {
+  if (!open) throw Error(err::ObjectClosed, kSource);
+}
+
+void Recordset::Impl::requireUpdatable() const {
+  requireOpen();
+  if (openLockType == adLockReadOnly) throw Error(err::NotUpdatable, kSource);
+}
+
+const ColumnInfo& Recordset::Impl::fieldInfo(std::int32_t field) const {
+  requireOpen();
+  if (field < 0 || field >= static_cast<std::int32_t>(fieldColumn.size()))
+    throw Error(err::ItemNotFound, kSource);
+  return columns[static_cast<std::size_t>(fieldColumn[static_cast<std::size_t>(field)])];
+}
+
+const Variant& Recordset::Impl::fieldValue(std::int32_t field) const {
+  fieldInfo(field);
+  const auto col = static_cast<std::size_t>(fieldColumn[static_cast<std::size_t>(field)]);
+  if (editMode != adEditNone) return buffer[col];
+  if (!hasCurrent()) throw Error(err::NoCurrentRecord, kSource);
+  return row(order[static_cast<std::size_t>(pos)])[col];
+}
+
+void Recordset::Impl::setFieldValue(std::int32_t field, const Variant& value) {
+  const ColumnInfo& info = fieldInfo(field);
+  requireUpdatable();
+  const auto col = static_cast<std::size_t>(fieldColumn[static_cast<std::size_t>(field)]);
+  Variant converted = CoerceToColumn(value, info);  // before anything changes
+  if (editMode == adEditNone) {
+    if (!hasCurrent()) throw Error(err::NoCurrentRecord, kSource);
+    editRow = order[static_cast<std::size_t>(pos)];
+    buffer.assign(row(editRow), row(editRow) + stride);
+    changed.assign(stride, 0);
+    editMode = adEditInProgress;
+  }
+  buffer[col] = std::move(converted);
+  changed[col] = 1;
+}
+
+Variant Recordset::Impl::originalValue(std::int32_t field) const {
+  fieldInfo(field);
+  const auto col = static_cast<std::size_t>(fieldColumn[static_cast<std::size_t>(field)]);
+  if (editMode == adEditAdd) return Variant(kNull);
+  if (editMode == adEditInProgress) return row(editRow)[col];
+  if (!hasCurrent()) throw Error(err::NoCurrentRecord, kSource);
+  return row(order[static_cast<std::size_t>(pos)])[col];
+}
+
+// --- Recordset -------------------------------------------------------------
+
+Recordset::Recordset() : impl_(std::make_shared<Impl>()) {
+  impl_->fields = std::make_shared<kiv::Fields>();
+}
+
+Recordset::~Recordset() = default;
+
+void Recordset::Open(std::string_view source, std::shared_ptr<Connection> connection,
+                     std::int32_t cursorType, std::int32_t lockType, std::int32_t) {
+  Impl& d = *impl_;
+  if (d.open) throw Error(err::ObjectOpen, kSource);
+  if (cursorType != adOpenUnspecified &&
+      (cursorType < adOpenForwardOnly || cursorType > adOpenStatic))
+    throw Error(err::BadArguments, kSource);
+  if (lockType != adLockUnspecified &&
+      (lockType < adLockReadOnly || lockType > adLockBatchOptimistic))
+    throw Error(err::BadArguments, kSource);
+  if (!source.empty()) d.source = std::string(source);
+  if (connection) d.connection = std::move(connection);
+  if (cursorType != adOpenUnspecified) d.cursorType = cursorType;
+  if (lockType != adLockUnspecified) d.lockType = lockType;
+  if (!d.connection || d.connection->State() != adStateOpen)
+    throw Error(err::ConnectionUnusable, kSource);
+  if (d.source.empty())
+    throw Error(err::BadArguments, kSource, "The record set has no Source to open.");
+
+  Driver& driver = d.connection->driver();
+  QueryOptions options;
+  options.wantRowLocator = d.lockType != adLockReadOnly;
+  ResultSet result = driver.query(d.source, {}, options);
+
+  // Where writes would go (worked out before anything of the old state changes).
+  std::string table, writeProblem, keyProblem;
+  std::vector<std::int32_t> keyColumns;
+  if (d.lockType != adLockReadOnly) {
+    for (const auto& c : result.columns) {
+      if (c.hidden || c.baseTable.empty()) continue;
+      if (table.empty())
+        table = c.baseTable;
+      else if (!EqualsNoCase(table, c.baseTable))
+        writeProblem =
+            "The record set cannot be updated: its columns come from more than one "
+            "table (" +
+            table + ", " + c.baseTable + ").";
+    }
+    if (table.empty() && writeProblem.empty())
+      writeProblem =
+          "The record set cannot be updated: none of its columns is a column of a table.";
+    if (writeProblem.empty()) {
+      const auto key = driver.primaryKey(table);
+      for (const auto& k : key) {
+        std::int32_t found = -1;
+        for (std::size_t i = 0; i < result.columns.size(); ++i) {
+          const auto& c = result.columns[i];
+          if (EqualsNoCase(c.baseTable, table) && EqualsNoCase(c.baseColumn, k)) {
+            found = static_cast<std::int32_t>(i);
+            break;
+          }
+        }
+        if (found < 0) {
+          keyProblem =
+              "Insufficient key column information for updating or refreshing: the key "
+              "column " +
+              k + " of table " + table + " is not in the record set.";
+          keyColumns.clear();
+          break;
+        }
+        keyColumns.push_back(found);
+      }
+      if (key.empty()) {
+        for (std::size_t i = 0; i < result.columns.size(); ++i)
+          if (result.columns[i].hidden) keyColumns.push_back(static_cast<std::int32_t>(i));
+        if (keyColumns.empty())
+          keyProblem = "Insufficient key column information for updating or refreshing: table " +
+                       table + " has no primary key.";
+      }
+    }
+  }
+
+  d.columns = std::move(result.columns);
+  d.stride = d.columns.size();
+  d.values = std::move(result.values);
+  const std::size_t rows = d.rowCount();
+  d.deleted.assign(rows, 0);
+  d.order.resize(rows);
+  for (std::size_t i = 0; i < rows; ++i)
+    d.order[i] = static_cast<std::uint32_t>(i);
+  d.pos = rows ? 0 : -1;
+  d.onDeleted = false;
+  d.editMode = adEditNone;
+  d.buffer.clear();
+  d.changed.clear();
+  d.sortText.clear();
+  d.table = std::move(table);
+  d.keyColumns = std::move(keyColumns);
+  d.writeProblem = std::move(writeProblem);
+  d.keyProblem = std::move(keyProblem);
+  d.openCursorType = d.cursorType;
+  d.openLockType = d.lockType;
+  ++d.generation;
+
+  d.fieldColumn.clear();
+  std::vector<std::shared_ptr<Field>> items;
+  for (std::size_t i = 0; i < d.columns.size(); ++i) {
+    if (d.columns[i].hidden) continue;
+    d.fieldColumn.push_back(static_cast<std::int32_t>(i));
+    items.push_back(
+        std::make_shared<Field>(impl_, static_cast<std::int32_t>(items.size()), d.generation));
+  }
+  d.fields = std::make_shared<kiv::Fields>(std::move(items));
+  d.open = true;
+  events.RecordsetChangeComplete.raise();
+  events.MoveComplete.raise();
+}
+
+void Recordset::Close() {
+  Impl& d = *impl_;
+  d.requireOpen();
+  if (d.editMode != adEditNone) Update();
+  d.open = false;
+  ++d.generation;
+  d.columns.clear();
+  d.fieldColumn.clear();
+  d.values.clear();
+  d.values.shrink_to_fit();
+  d.deleted.clear();
+  d.order.clear();
+  d.order.shrink_to_fit();
+  d.pos = -1;
+  d.onDeleted = false;
+  d.stride = 0;
+  d.sortText.clear();
+  d.fields = std::make_shared<kiv::Fields>();
+  events.RecordsetChangeComplete.raise();
+}
+
+void Recordset::Requery() {
+  Impl& d = *impl_;
+  d.requireOpen();
+  const auto cursorType = d.openCursorType, lockType = d.openLockType;
+  Close();
+  Open({}, nullptr, cursorType, lockType);
+}
+
+std::int32_t Recordset::State() const {
+  return impl_->open ? adStateOpen : adStateClosed;
+}
+
+const std::string& Recordset::Source() const {
+  return impl_->source;
+}
+void Recordset::Source(std::string value) {
+  if (impl_->open) throw Error(err::ObjectOpen, kSource);
+  impl_->source = std::move(value);
+}
+std::shared_ptr<Connection> Recordset::ActiveConnection() const {
+  return impl_->connection;
+}
+void Recordset::ActiveConnection(std::shared_ptr<Connection> connection) {
+  if (impl_->open) throw Error(err::ObjectOpen, kSource);
+  impl_->connection = std::move(connection);
+}
+std::int32_t Recordset::CursorType() const {
+  return impl_->open ? impl_->openCursorType : impl_->cursorType;
+}
+void Recordset::CursorType(std::int32_t value) {
+  if (impl_->open) throw Error(err::ObjectOpen, kSource);
+  if (value < adOpenForwardOnly || value > adOpenStatic) throw Error(err::BadArguments, kSource);
+  impl_->cursorType = value;
+}
+std::int32_t Recordset::LockType() const {
+  return impl_->open ? impl_->openLockType : impl_->lockType;
+}
+void Recordset::LockType(std::int32_t value) {
+  if (impl_->open) throw Error(err::ObjectOpen, kSource);
+  if (value < adLockReadOnly || value > adLockBatchOptimistic)
+    throw Error(err::BadArguments, kSource);
+  impl_->lockType = value;
+}
+std::int32_t Recordset::CursorLocation() const {
+  return impl_->cursorLocation;
+}
+void Recordset::CursorLocation(std::int32_t value) {
+  if (impl_->open) throw Error(err::ObjectOpen, kSource);
+  if (value != adUseServer && value != adUseClient) throw Error(err::BadArguments, kSource);
+  impl_->cursorLocation = value;
+}
+
+// --- Navigation ------------------------------------------------------------
+
+bool Recordset::BOF() const {
+  const Impl& d = *impl_;
+  d.requireOpen();
+  if (d.editMode == adEditAdd || d.onDeleted) return false;
+  return d.pos < 0 || d.order.empty();
+}
+
+bool Recordset::EOF() const {
+  const Impl& d = *impl_;
+  d.requireOpen();
+  if (d.editMode == adEditAdd || d.onDeleted) return false;
+  return d.pos >= static_cast<std::int64_t>(d.order.size()) || d.order.empty();
+}
+
+void Recordset::MoveFirst() {
+  Impl& d = *impl_;
+  d.requireOpen();
+  if (d.editMode != adEditNone) Update();
+  if (d.order.empty()) throw Error(err::NoCurrentRecord, kSource);
+  d.pos = 0;
+  d.onDeleted = false;
+  events.MoveComplete.raise();
+}
+
+void Recordset::MoveLast() {
+  Impl& d = *impl_;
+  d.requireOpen();
+  if (d.editMode != adEditNone) Update();
+  if (d.order.empty()) throw Error(err::NoCurrentRecord, kSource);
+  d.pos = static_cast<std::int64_t>(d.order.size()) - 1;
+  d.onDeleted = false;
+  events.MoveComplete.raise();
+}
+
+void Recordset::MoveNext() {
+  Move(1);
+}
+void Recordset::MovePrevious() {
+  Move(-1);
+}
+
+void Recordset::Move(std::int32_t numRecords, const Variant& start) {
+  Impl& d = *impl_;
+  d.requireOpen();
+  if (d.editMode != adEditNone) Update();
+  const auto size = static_cast<std::int64_t>(d.order.size());
+  std::int64_t target;
+  if (!start.isEmpty()) {
+    Bookmark(start);  // 3001 for an unknown row; makes it current
+    target = d.pos + numRecords;
+  } else if (d.onDeleted) {
+    if (numRecords == 0) throw Error(err::NoCurrentRecord, kSource);
+    target = numRecords > 0 ? d.pos + numRecords - 1 : d.pos + numRecords;
+  } else {
+    const bool bof = d.pos < 0 || size == 0, eof = d.pos >= size || size == 0;
+    if ((numRecords > 0 && eof) || (numRecords < 0 && bof) || (numRecords == 0 && (bof || eof)))
+      throw Error(err::NoCurrentRecord, kSource);
+    target = d.pos + numRecords;
+  }
+  d.pos = std::clamp<std::int64_t>(target, -1, size);
+  d.onDeleted = false;
+  events.MoveComplete.raise();
+}
+
+std::int32_t Recordset::RecordCount() const {
+  impl_->requireOpen();
+  return static_cast<std::int32_t>(impl_->order.size());
+}
+
+std::int32_t Recordset::AbsolutePosition() const {
+  const Impl& d = *impl_;
+  d.requireOpen();
+  if (d.editMode == adEditAdd || d.onDeleted) return adPosUnknown;
+  if (d.pos < 0 || d.order.empty()) return adPosBOF;
+  if (d.pos >= static_cast<std::int64_t>(d.order.size())) return adPosEOF;
+  return static_cast<std::int32_t>(d.pos + 1);
+}
+
+void Recordset::AbsolutePosition(std::int32_t position) {
+  Impl& d = *impl_;
+  d.requireOpen();
+  if (d.editMode != adEditNone) Update();
+  if (position < 1 || position > static_cast<std::int64_t>(d.order.size()))
+    throw Error(err::BadArguments, kSource);
+  d.pos = position - 1;
+  d.onDeleted = false;
+  events.MoveComplete.raise();
+}
+
+Variant Recordset::Bookmark() const {
+  const Impl& d = *impl_;
+  d.requireOpen();
+  if (!d.hasCurrent()) throw Error(err::NoCurrentRecord, kSource);
+  return Variant(static_cast<double>(d.order[static_cast<std::size_t>(d.pos)]));
+}
+
+void Recordset::Bookmark(const Variant& bookmark) {
+  Impl& d = *impl_;
+  d.requireOpen();
+  if (!bookmark.isNumber()) throw Error(err::BadArguments, kSource);
+  const double v = CDbl(bookmark);
+  if (v < 0 || v >= static_cast<double>(d.rowCount()) || v != std::floor(v))
+    throw Error(err::BadArguments, kSource);
+  const auto row = static_cast<std::uint32_t>(v);
+  const auto it = std::find(d.order.begin(), d.order.end(), row);
+  if (it == d.order.end()) throw Error(err::BadArguments, kSource);  // a deleted row
+  if (d.editMode != adEditNone) Update();
+  d.pos = it - d.order.begin();
+  d.onDeleted = false;
+  events.MoveComplete.raise();
+}
+
+kiv::Fields& Recordset::Fields() {
+  impl_->requireOpen();
+  return *impl_->fields;
+}
+
+Field& Recordset::operator[](std::string_view name) {
+  return Fields().Item(name);
+}
+Field& Recordset::operator[](std::int32_t index) {
+  return Fields().Item(index);
+}
+
+// --- Editing ----------------------------------------------------------------
+
+void Recordset::AddNew() {
+  Impl& d = *impl_;
+  d.requireUpdatable();
+  if (d.editMode != adEditNone) Update();
+  d.savedPos = d.pos;
+  d.savedOnDeleted = d.onDeleted;
+  d.savedDeletedRow = d.deletedRow;
+  d.buffer.assign(d.stride, Variant(kNull));
+  d.changed.assign(d.stride, 0);
+  d.editMode = adEditAdd;
+  events.MoveComplete.raise();
+}
+
+void Recordset::CancelUpdate() {
+  Impl& d = *impl_;
+  d.requireOpen();
+  const bool wasAdding = d.editMode == adEditAdd;
+  if (wasAdding) {
+    d.pos = d.savedPos;
+    d.onDeleted = d.savedOnDeleted;
+    d.deletedRow = d.savedDeletedRow;
+  }
+  d.editMode = adEditNone;
+  d.buffer.clear();
+  d.changed.clear();
+  if (wasAdding) events.MoveComplete.raise();
+}
+
+std::int32_t Recordset::EditMode() const {
+  impl_->requireOpen();
+  return impl_->editMode;
+}
+
+void Recordset::Update() {
+  Impl& d = *impl_;
+  d.requireOpen();
+  if (d.editMode == adEditNone) return;
+  d.requireUpdatable();
+  if (!d.writeProblem.empty()) throw Error(err::ProviderError, kSource, d.writeProblem);
+  Driver& driver = [&]() -> Driver& {
+    if (!d.connection) throw Error(err::ConnectionUnusable, kSource);
+    return d.connection->driver();
+  }();
+
+  // The changed columns, each a column of the base table.
+  std::vector<std::size_t> changedCols;
+  for (std::size_t c = 0; c < d.stride; ++c) {
+    if (!d.changed[c]) continue;
+    const ColumnInfo& info = d.columns[c];
+    if (info.baseTable.empty() || info.baseColumn.empty() || !EqualsNoCase(info.baseTable, d.table))
+      throw Error(err::ProviderError, kSource,
+                  "The field '" + info.name + "' cannot be updated: it is not a column of table " +
+                      d.table + ".");
+    changedCols.push_back(c);
+  }
+  const std::string table = driver.quoteIdentifier(d.table);
+  auto keyWhere = [&](const Variant* original, std::vector<Param>& params) {
+    std::string where;
+    for (const auto k : d.keyColumns) {
+      const ColumnInfo& info = d.columns[static_cast<std::size_t>(k)];
+      const Variant& v = original[k];
+      if (v.isNull() || v.isEmpty())
+        throw Error(err::ProviderError, kSource,
+                    "Insufficient key column information for updating or refreshing: the key "
+                    "column " +
+                        info.baseColumn + " holds Null.");
+      params.push_back({v, info.type});
+      if (!where.empty()) where += " AND ";
+      where += driver.quoteIdentifier(info.baseColumn) + " = " +
+               driver.placeholder(static_cast<int>(params.size()));
+    }
+    return where;
+  };
+
+  if (d.editMode == adEditAdd) {
+    std::vector<Param> params;
+    std::vector<std::string> names;
+    std::string placeholders;
+    for (const auto c : changedCols) {
+      names.push_back(d.columns[c].baseColumn);
+      params.push_back({d.buffer[c], d.columns[c].type});
+      if (!placeholders.empty()) placeholders += ", ";
+      placeholders += driver.placeholder(static_cast<int>(params.size()));
+    }
+    std::string sql = "INSERT INTO " + table;
+    sql += names.empty() ? " DEFAULT VALUES"
+                         : " (" + JoinQuoted(driver, names) + ") VALUES (" + placeholders + ")";
+    std::vector<Variant> newRow = d.buffer;
+    if (d.keyColumns.empty()) {
+      driver.execute(sql, params);
+    } else {
+      // Take the new row's key back, then read the row as the database
+      // stored it (defaults, generated keys, the stored forms of values).
+      std::vector<std::string> keyNames;
+      for (const auto k : d.keyColumns)
+        keyNames.push_back(d.columns[static_cast<std::size_t>(k)].baseColumn);
+      const ResultSet key =
+          driver.query(sql + " RETURNING " + JoinQuoted(driver, keyNames), params);
+      if (key.rowCount() == 1) {
+        std::vector<std::string> cols;
+        std::vector<std::size_t> where;
+        for (std::size_t c = 0; c < d.stride; ++c)
+          if (EqualsNoCase(d.columns[c].baseTable, d.table) && !d.columns[c].baseColumn.empty()) {
+            cols.push_back(d.columns[c].baseColumn);
+            where.push_back(c);
+          }
+        std::vector<Param> keyParams;
+        std::string keyText;
+        for (std::size_t i = 0; i < keyNames.size(); ++i) {
+          keyParams.push_back({key.values[i], adVariant});
+          if (!keyText.empty()) keyText += " AND ";
+          keyText += driver.quoteIdentifier(keyNames[i]) + " = " +
+                     driver.placeholder(static_cast<int>(i + 1));
+        }
+        const ResultSet stored = driver.query(
+            "SELECT " + JoinQuoted(driver, cols) + " FROM " + table + " WHERE " + keyText,
+            keyParams);
+        if (stored.rowCount() == 1)
+          for (std::size_t i = 0; i < where.size(); ++i) {
+            Variant v = stored.values[i];
+            // A column the database returns without its declared type (a
+            // rowid) keeps the record set's type.
+            if (stored.columns[i].type != d.columns[where[i]].type && !v.isNull())
+              IgnoreErrors([&] { v = CoerceToColumn(v, d.columns[where[i]]); });
+            newRow[where[i]] = std::move(v);
+          }
+      }
+    }
+    const auto newIndex = static_cast<std::uint32_t>(d.rowCount());
+    d.values.insert(d.values.end(), std::make_move_iterator(newRow.begin()),
+                    std::make_move_iterator(newRow.end()));
+    d.deleted.push_back(0);
+    d.order.push_back(newIndex);
+    d.pos = static_cast<std::int64_t>(d.order.size()) - 1;
+    d.onDeleted = false;
+  } else {
+    if (!changedCols.empty()) {
+      if (!d.keyProblem.empty()) throw Error(err::ProviderError, kSource, d.keyProblem);
+      const Variant* original = d.row(d.editRow);
+      std::vector<Param> params;
+      std::string set;
+      for (const auto c : changedCols) {
+        params.push_back({d.buffer[c], d.columns[c].type});
+        if (!set.empty()) set += ", ";
+        set += driver.quoteIdentifier(d.columns[c].baseColumn) + " = " +
+               driver.placeholder(static_cast<int>(params.size()));
+      }
+      std::string where = keyWhere(original, params);
+      // Optimistic locking: the changed columns still hold what was read.
+      for (const auto c : changedCols) {
+        const std::string col = driver.quoteIdentifier(d.columns[c].baseColumn);
+        if (original[c].isNull()) {
+          where += " AND " + col + " IS NULL";
+        } else {
+          params.push_back({original[c], d.columns[c].type});
+          where += " AND " +
+                   driver.equalsExpression(col, d.columns[c].type,
+                                           driver.placeholder(static_cast<int>(params.size())));
+        }
+      }
+      const auto affected =
+          driver.execute("UPDATE " + table + " SET " + set + " WHERE " + where, params);
+      if (affected == 0) throw Error(kRowConflict, kSource, kRowConflictText);
+      Variant* target = d.values.data() + std::size_t(d.editRow) * d.stride;
+      for (const auto c : changedCols)
+        target[c] = d.buffer[c];
+    }
+  }
+  d.editMode = adEditNone;
+  d.buffer.clear();
+  d.changed.clear();
+  events.RecordChangeComplete.raise();
+  events.RecordsetChangeComplete.raise();
+}
+
+void Recordset::Delete(std::int32_t affectRecords) {
+  Impl& d = *impl_;
+  d.requireUpdatable();
+  if (affectRecords != adAffectCurrent) throw Error(err::BadArguments, kSource);
+  if (d.editMode == adEditAdd) {  // the new row was never saved: dropping it deletes it
+    CancelUpdate();
+    return;
+  }
+  if (!d.hasCurrent()) throw Error(err::NoCurrentRecord, kSource);
+  if (!d.writeProblem.empty()) throw Error(err::ProviderError, kSource, d.writeProblem);
+  if (!d.keyProblem.empty()) throw Error(err::ProviderError, kSource, d.keyProblem);
+  if (!d.connection) throw Error(err::ConnectionUnusable, kSource);
+  Driver& driver = d.connection->driver();
+  const std::uint32_t row = d.order[static_cast<std::size_t>(d.pos)];
+  std::vector<Param> params;
+  std::string where;
+  for (const auto k : d.keyColumns) {
+    const ColumnInfo& info = d.columns[static_cast<std::size_t>(k)];
+    const Variant& v = d.row(row)[k];
+    if (v.isNull() || v.isEmpty())
+      throw Error(err::ProviderError, kSource,
+                  "Insufficient key column information for updating or refreshing: the key "
+                  "column " +
+                      info.baseColumn + " holds Null.");
+    params.push_back({v, info.type});
+    if (!where.empty()) where += " AND ";
+    where += driver.quoteIdentifier(info.baseColumn) + " = " +
+             driver.placeholder(static_cast<int>(params.size()));
+  }
+  const auto affected =
+      driver.execute("DELETE FROM " + driver.quoteIdentifier(d.table) + " WHERE " + where, params);
+  if (affected == 0) throw Error(kRowConflict, kSource, kRowConflictText);
+  // A pending edit of the row goes with it.
+  d.editMode = adEditNone;
+  d.buffer.clear();
+  d.changed.clear();
+  d.deleted[row] = 1;
+  d.order.erase(d.order.begin() + d.pos);
+  d.onDeleted = true;
+  d.deletedRow = row;
+  events.RecordsetChangeComplete.raise();
+  events.MoveComplete.raise();
+}
+
+void Recordset::UpdateBatch(std::int32_t affectRecords) {
+  impl_->requireOpen();
+  if (affectRecords < adAffectCurrent || affectRecords > adAffectAll)
+    throw Error(err::BadArguments, kSource);
+  if (impl_->editMode != adEditNone) Update();
+}
+
+void Recordset::CancelBatch(std::int32_t affectRecords) {
+  impl_->requireOpen();
+  if (affectRecords < adAffectCurrent || affectRecords > adAffectAll)
+    throw Error(err::BadArguments, kSource);
+  CancelUpdate();
+}
+
+// --- Find and Sort ----------------------------------------------------------
+
+void Recordset::Find(std::string_view criteria, std::int32_t skipRecords,
+                     std::int32_t searchDirection, const Variant& start) {
+  Impl& d = *impl_;
+  d.requireOpen();
+  if (searchDirection != adSearchForward && searchDirection != adSearchBackward)
+    throw Error(err::BadArguments, kSource);
+  const Criteria compiled(criteria, Resolver(d));  // 3001 / 3265 before moving
+  if (d.editMode != adEditNone) Update();
+  const auto size = static_cast<std::int64_t>(d.order.size());
+  std::int64_t from;
+  if (!start.isEmpty()) {
+    Bookmark(start);
+    from = d.pos;
+  } else if (d.onDeleted) {
+    from = searchDirection > 0 ? d.pos : d.pos - 1;  // the current row is gone: its neighbour
+  } else {
+    from = d.pos;
+  }
+  from += static_cast<std::int64_t>(skipRecords) * searchDirection;
+  d.onDeleted = false;
+  if (searchDirection > 0) {
+    std::int64_t i = std::max<std::int64_t>(from, 0);
+    for (; i < size; ++i)
+      if (compiled.Matches(d.row(d.order[static_cast<std::size_t>(i)]))) break;
+    d.pos = std::min(i, size);
+  } else {
+    std::int64_t i = std::min<std::int64_t>(from, size - 1);
+    for (; i >= 0; --i)
+      if (compiled.Matches(d.row(d.order[static_cast<std::size_t>(i)]))) break;
+    d.pos = std::max<std::int64_t>(i, -1);
+  }
+  events.MoveComplete.raise();
+}
+
+const std::string& Recordset::Sort() const {
+  return impl_->sortText;
+}
+
+void Recordset::Sort(std::string_view sortText) {
+  Impl& d = *impl_;
+  d.requireOpen();
+  const SortOrder sort(sortText, Resolver(d));  // 3001 / 3265 before changing anything
+  if (d.editMode != adEditNone) Update();
+  std::vector<std::uint32_t> rows;
+  rows.reserve(d.order.size());
+  for (std::uint32_t r = 0; r < d.rowCount(); ++r)
+    if (!d.deleted[r]) rows.push_back(r);
+  if (!sort.empty()) {
+    const auto idx = sort.Order(rows.size(), [&](std::size_t i) { return d.row(rows[i]); });
+    std::vector<std::uint32_t> sorted(rows.size());
+    for (std::size_t i = 0; i < idx.size(); ++i)
+      sorted[i] = rows[idx[i]];
+    rows = std::move(sorted);
+  }
+  d.order = std::move(rows);
+  d.sortText = sort.empty() ? std::string() : std::string(sortText);
+  d.pos = d.order.empty() ? -1 : 0;
+  d.onDeleted = false;
+  events.RecordsetChangeComplete.raise();
+  events.MoveComplete.raise();
+}
+
+// --- Grid access -------------------------------------------------------------
+
+std::int32_t Recordset::VisibleRowCount() const {
+  return impl_->open ? static_cast<std::int32_t>(impl_->order.size()) : 0;
+}
+
+const Variant& Recordset::ValueAt(std::int32_t visibleRow, std::int32_t fieldIndex) const {
+  const Impl& d = *impl_;
+  d.requireOpen();
+  if (visibleRow < 0 || visibleRow >= static_cast<std::int32_t>(d.order.size()))
+    throw Error(err::NoCurrentRecord, kSource);
+  if (fieldIndex < 0 || fieldIndex >= static_cast<std::int32_t>(d.fieldColumn.size()))
+    throw Error(err::SubscriptOutOfRange, kSource);
+  return d.row(d.order[static_cast<std::size_t>(
+      visibleRow)])[d.fieldColumn[static_cast<std::size_t>(fieldIndex)]];
+}
+
+std::int32_t Recordset::CurrentVisibleRow() const {
+  const Impl& d = *impl_;
+  return d.open && d.editMode != adEditAdd && d.hasCurrent() ? static_cast<std::int32_t>(d.pos)
+                                                             : -1;
+}
+
+// --- Late-bound members ----------------------------------------------------------
+
+const MemberTable& Recordset::memberTable() const {
+  using B = MemberTable::Builder<Recordset>;
+  auto optLong = [](const B::Args& a, std::size_t i, std::int32_t def) {
+    return HasArg(a, i) && !Arg(a, i).isEmpty() ? CLng(Arg(a, i)) : def;
+  };
+  static const MemberTable table =
+      B().get("State", [](Recordset& r) { return Variant(r.State()); })
+          .property(
+              "Source", [](Recordset& r) { return Variant(r.Source()); },
+              [](Recordset& r, const Variant& v) { r.Source(CStr(v)); })
+          .objectProperty(
+              "ActiveConnection",
+              [](Recordset& r) {
+                auto c = r.ActiveConnection();
+                return c ? Variant(c) : Variant::Nothing();
+              },
+              [](Recordset& r, const Variant& v) { r.ActiveConnection(ObjectAs<Connection>(v)); })
+          .property(
+              "CursorType", [](Recordset& r) { return Variant(r.CursorType()); },
+              [](Recordset& r, const Variant& v) { r.CursorType(CLng(v)); })
+          .property(
+              "LockType", [](Recordset& r) { return Variant(r.LockType()); },
+              [](Recordset& r, const Variant& v) { r.LockType(CLng(v)); })
+          .property(
+              "CursorLocation", [](Recordset& r) { return Variant(r.CursorLocation()); },
+              [](Recordset& r, const Variant& v) { r.CursorLocation(CLng(v)); })
+          .get("BOF", [](Recordset& r) { return Variant(r.BOF()); })
+          .get("EOF", [](Recordset& r) { return Variant(r.EOF()); })
+          .get("RecordCount", [](Recordset& r) { return Variant(r.RecordCount()); })
+          .get("EditMode", [](Recordset& r) { return Variant(r.EditMode()); })
+          .property(
+              "AbsolutePosition", [](Recordset& r) { return Variant(r.AbsolutePosition()); },
+              [](Recordset& r, const Variant& v) { r.AbsolutePosition(CLng(v)); })
+          .property(
+              "Bookmark", [](Recordset& r) { return r.Bookmark(); },
+              [](Recordset& r, const Variant& v) { r.Bookmark(v); })
+          .property(
+              "Sort", [](Recordset& r) { return Variant(r.Sort()); },
+              [](Recordset& r, const Variant& v) { r.Sort(CStr(v)); })
+          .getIndexed("Fields",
+                      [](Recordset& r, B::Args& a) {
+                        r.Fields();  // 3704 when closed
+                        if (a.empty()) return Variant(r.impl_->fields);
+                        return Variant(r.impl_->fields->ItemPtr(a[0]));
+                      })
+          .method("Open",
+                  [optLong](Recordset& r, B::Args& a) {
+                    std::shared_ptr<Connection> conn;
+                    const Variant& c = Arg(a, 1);
+                    if (c.isObject())
+                      conn = ObjectAs<Connection>(c);
+                    else if (c.isString())
+                      conn = Connection::OpenNew(c.string());
+                    r.Open(HasArg(a, 0) && !Arg(a, 0).isEmpty() ? CStr(Arg(a, 0)) : std::string(),
+                           conn, optLong(a, 2, adOpenUnspecified), optLong(a, 3, adLockUnspecified),
+                           optLong(a, 4, adCmdUnspecified));
+                    return Variant();
+                  })
+          .method("Close",
+                  [](Recordset& r, B::Args&) {
+                    r.Close();
+                    return Variant();
+                  })
+          .method("Requery",
+                  [](Recordset& r, B::Args&) {
+                    r.Requery();
+                    return Variant();
+                  })
+          .method("MoveFirst",
+                  [](Recordset& r, B::Args&) {
+                    r.MoveFirst();
+                    return Variant();
+                  })
+          .method("MoveLast",
+                  [](Recordset& r, B::Args&) {
+                    r.MoveLast();
+                    return Variant();
+                  })
+          .method("MoveNext",
+                  [](Recordset& r, B::Args&) {
+                    r.MoveNext();
+                    return Variant();
+                  })
+          .method("MovePrevious",
+                  [](Recordset& r, B::Args&) {
+                    r.MovePrevious();
+                    return Variant();
+                  })
+          .method("Move",
+                  [](Recordset& r, B::Args& a) {
+                    r.Move(CLng(Arg(a, 0)), Arg(a, 1));
+                    return Variant();
+                  })
+          .method("AddNew",
+                  [](Recordset& r, B::Args&) {
+                    r.AddNew();
+                    return Variant();
+                  })
+          .method("Update",
+                  [](Recordset& r, B::Args&) {
+                    r.Update();
+                    return Variant();
+                  })
+          .method("CancelUpdate",
+                  [](Recordset& r, B::Args&) {
+                    r.CancelUpdate();
+                    return Variant();
+                  })
+          .method("Delete",
+                  [optLong](Recordset& r, B::Args& a) {
+                    r.Delete(optLong(a, 0, adAffectCurrent));
+                    return Variant();
+                  })
+          .method("UpdateBatch",
+                  [optLong](Recordset& r, B::Args& a) {
+                    r.UpdateBatch(optLong(a, 0, adAffectAll));
+                    return Variant();
+                  })
+          .method("CancelBatch",
+                  [optLong](Recordset& r, B::Args& a) {
+                    r.CancelBatch(optLong(a, 0, adAffectAll));
+                    return Variant();
+                  })
+          .method("Find",
+                  [optLong](Recordset& r, B::Args& a) {
+                    r.Find(CStr(Arg(a, 0)), optLong(a, 1, 0), optLong(a, 2, adSearchForward),
+                           Arg(a, 3));
+                    return Variant();
+                  })
+          .build();
+  return table;
+}
+
+}  // namespace kiv

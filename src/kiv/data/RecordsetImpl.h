@@ -1,0 +1,93 @@
+#pragma once
+
+// The state behind a Recordset, shared with its Field objects. Private to
+// the data layer: include only from Recordset.cpp, Field.cpp and Fields.cpp.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "kiv/data/Connection.h"
+#include "kiv/data/Driver.h"
+#include "kiv/data/Recordset.h"
+#include "kiv/data/SortOrder.h"
+
+namespace kiv {
+
+class Fields;
+
+struct Recordset::Impl {
+  // Properties.
+  std::string source;
+  std::shared_ptr<Connection> connection;
+  std::int32_t cursorType = adOpenForwardOnly;
+  std::int32_t lockType = adLockReadOnly;
+  std::int32_t cursorLocation = adUseServer;
+  // The settings the open record set runs with.
+  std::int32_t openCursorType = adOpenForwardOnly;
+  std::int32_t openLockType = adLockReadOnly;
+
+  bool open = false;
+  std::uint64_t generation = 0;  // bumped by every Open and Close
+
+  // Columns as the driver returned them (hidden locators included) and the
+  // fields: fieldColumn[i] is the column of field i.
+  std::vector<ColumnInfo> columns;
+  std::vector<std::int32_t> fieldColumn;
+  std::shared_ptr<kiv::Fields> fields;
+  std::size_t stride = 0;
+
+  // Rows: values row-major, `stride` per row; new rows are appended.
+  std::vector<Variant> values;
+  std::vector<std::uint8_t> deleted;  // per row
+  // Visible rows (not deleted) in the current order.
+  std::vector<std::uint32_t> order;
+  // Position in `order`: -1 BOF, order.size() EOF. When onDeleted, the
+  // current record is the deleted row `deletedRow` and pos is the position
+  // of the row after it.
+  std::int64_t pos = -1;
+  bool onDeleted = false;
+  std::uint32_t deletedRow = 0;
+
+  // The pending edit.
+  std::int32_t editMode = adEditNone;
+  std::vector<Variant> buffer;
+  std::vector<std::uint8_t> changed;
+  std::uint32_t editRow = 0;   // the row being edited (adEditInProgress)
+  std::int64_t savedPos = -1;  // position before AddNew
+  bool savedOnDeleted = false;
+  std::uint32_t savedDeletedRow = 0;
+
+  std::string sortText;
+
+  // Where writes go: the base table, and the columns that locate a row (the
+  // primary key, or a hidden rowid). writeProblem explains why a record set
+  // cannot be written back ("" when it can); keyProblem why rows cannot be
+  // located for UPDATE and DELETE.
+  std::string table;
+  std::vector<std::int32_t> keyColumns;
+  std::string writeProblem;
+  std::string keyProblem;
+
+  std::size_t rowCount() const { return stride ? values.size() / stride : 0; }
+  bool hasCurrent() const {
+    return !onDeleted && pos >= 0 && pos < static_cast<std::int64_t>(order.size());
+  }
+  const Variant* row(std::uint32_t r) const { return values.data() + std::size_t(r) * stride; }
+
+  void requireOpen() const;
+  void requireUpdatable() const;
+  // Field access for Field.
+  const ColumnInfo& fieldInfo(std::int32_t field) const;
+  const Variant& fieldValue(std::int32_t field) const;
+  void setFieldValue(std::int32_t field, const Variant& value);
+  Variant originalValue(std::int32_t field) const;
+};
+
+// A value converted to a column's type, as writing a field stores it: Empty
+// and Null give Null; numbers, dates, Booleans and texts convert by the
+// runtime's conversions (13 when they cannot).
+Variant CoerceToColumn(const Variant& value, const ColumnInfo& column);
+
+}  // namespace kiv
