@@ -1,0 +1,259 @@
+#include "kiv/runtime/Conversions.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "kiv/runtime/Error.h"
+
+namespace kiv {
+namespace {
+
+// The error number a call raises, or 0 when it succeeds.
+int ErrorOf(const std::function<void()>& call) {
+  try {
+    call();
+  } catch (const Error& e) {
+    return e.number();
+  }
+  return 0;
+}
+
+DateTime At(int y, int mo, int d, int h = 0, int mi = 0, int s = 0) {
+  return DateTime{DateSerial(y, mo, d).serial + TimeSerial(h, mi, s).serial};
+}
+
+TEST(ConversionsTest, CStrOfEachSubtypeInBothLocales) {
+  struct Row {
+    Variant value;
+    const char* invariant;
+    const char* german;
+  };
+  const Row rows[] = {
+      {Variant(), "", ""},
+      {Variant(true), "True", "True"},
+      {Variant(false), "False", "False"},
+      {Variant(std::int16_t{-12}), "-12", "-12"},
+      {Variant(std::int32_t{2147483647}), "2147483647", "2147483647"},
+      {Variant(1.5), "1.5", "1,5"},
+      {Variant(-0.25), "-0.25", "-0,25"},
+      {Variant(0.1 + 0.2), "0.3", "0,3"},  // 15 significant digits hide the binary error
+      {Variant(100.0), "100", "100"},
+      {Variant(123456789012345.0), "123456789012345", "123456789012345"},
+      {Variant(1e15), "1E+15", "1E+15"},
+      {Variant(1e16), "1E+16", "1E+16"},
+      {Variant(-1.5e20), "-1.5E+20", "-1,5E+20"},
+      {Variant(0.0001), "0.0001", "0,0001"},
+      {Variant(0.00001), "1E-05", "1E-05"},
+      {Variant(1.0 / 3.0), "0.333333333333333", "0,333333333333333"},
+      {Variant(Currency{12345}), "1.2345", "1,2345"},
+      {Variant(Currency{-50000}), "-5", "-5"},
+      {Variant(Currency{15000}), "1.5", "1,5"},
+      {Variant(At(2026, 12, 6)), "12/6/2026", "06.12.2026"},
+      {Variant(At(2026, 12, 6, 15, 4, 5)), "12/6/2026 3:04:05 PM", "06.12.2026 15:04:05"},
+      {Variant(TimeSerial(9, 30, 0)), "9:30:00 AM", "09:30:00"},
+      {Variant(DateTime{0.0}), "12:00:00 AM", "00:00:00"},
+      {Variant("text"), "text", "text"},
+  };
+  for (const Row& row : rows) {
+    EXPECT_EQ(CStr(row.value), row.invariant) << row.value.typeName();
+    LocaleScope german(Locale::German());
+    EXPECT_EQ(CStr(row.value), row.german) << row.value.typeName();
+  }
+  LocaleScope uk(Locale::EnglishUK());
+  EXPECT_EQ(CStr(Variant(At(2004, 2, 9, 8, 5, 0))), "09/02/2004 08:05:00");
+}
+
+TEST(ConversionsTest, CStrAndTextOfRefuseWhatHasNoText) {
+  EXPECT_EQ(ErrorOf([] { CStr(Variant(kNull)); }), err::InvalidUseOfNull);
+  EXPECT_EQ(ErrorOf([] { CStr(Variant(Array::Of({Variant(1)}))); }), err::TypeMismatch);
+  EXPECT_EQ(ErrorOf([] { CStr(Variant::Nothing()); }), err::TypeMismatch);
+  EXPECT_EQ(TextOf(Variant(kNull)), "");
+  EXPECT_EQ(TextOf(Variant()), "");
+  EXPECT_EQ(TextOf(Variant(2.5)), "2.5");
+}
+
+TEST(ConversionsTest, NumbersFromTextFollowTheLocale) {
+  struct Row {
+    const char* text;
+    double value;
+  };
+  const Row invariant[] = {
+      {"5", 5},
+      {" 12.5 ", 12.5},
+      {"-3", -3},
+      {"+4.25", 4.25},
+      {"1,234.5", 1234.5},
+      {"1,234,567", 1234567},
+      {".5", 0.5},
+      {"5.", 5},
+      {"1e3", 1000},
+      {"2.5E-2", 0.025},
+      {"$1,000.50", 1000.5},
+      {"-$2", -2},
+      {"(7)", -7},
+      {"&H1F", 31},
+      {"&HFFFF", -1},
+      {"&H10000", 65536},
+      {"&O17", 15},
+      {"\t7\t", 7},
+  };
+  for (const Row& row : invariant) {
+    EXPECT_DOUBLE_EQ(CDbl(Variant(row.text)), row.value) << row.text;
+  }
+  LocaleScope german(Locale::German());
+  const Row germanRows[] = {
+      {"1.234,5", 1234.5}, {"0,25", 0.25}, {"-1,5E3", -1500}, {"12,50 \xE2\x82\xAC", 12.5}};
+  for (const Row& row : germanRows) {
+    EXPECT_DOUBLE_EQ(CDbl(Variant(row.text)), row.value) << row.text;
+  }
+}
+
+TEST(ConversionsTest, NumberConversionErrors) {
+  // Not a number: 13. Thousands separators out of their groups of three are
+  // not silently dropped ("1,5" is no 15).
+  for (const char* text : {"", "  ", "abc", "12a", "1,5", "1,2345", "1.2.3", "--1", "1e", "e5",
+                           "&H", "&HG", "$", "(5", "5)", "1 2", "12/6/2026"}) {
+    EXPECT_EQ(ErrorOf([&] { CDbl(Variant(text)); }), err::TypeMismatch) << text;
+  }
+  {
+    LocaleScope german(Locale::German());
+    EXPECT_EQ(ErrorOf([] { CDbl(Variant("1.5")); }), err::TypeMismatch);
+  }
+  EXPECT_EQ(ErrorOf([] { CDbl(Variant("1e400")); }), err::Overflow);
+  EXPECT_EQ(ErrorOf([] { CDbl(Variant(kNull)); }), err::InvalidUseOfNull);
+  EXPECT_EQ(ErrorOf([] { CLng(Variant(kNull)); }), err::InvalidUseOfNull);
+  EXPECT_EQ(ErrorOf([] { CDbl(Variant(Array::Of({}))); }), err::TypeMismatch);
+  EXPECT_EQ(CDbl(Variant()), 0.0);
+  EXPECT_EQ(CDbl(Variant(true)), -1.0);
+  EXPECT_EQ(CDbl(Variant(At(2000, 1, 1, 12))), 36526.5);
+}
+
+TEST(ConversionsTest, WholeNumbersRoundHalfToEvenAndOverflow) {
+  struct Row {
+    Variant value;
+    std::int32_t expected;
+  };
+  const Row rows[] = {
+      {Variant(2.5), 2},
+      {Variant(3.5), 4},
+      {Variant(-2.5), -2},
+      {Variant(-3.5), -4},
+      {Variant(2.4999), 2},
+      {Variant(2.5001), 3},
+      {Variant("2.5"), 2},
+      {Variant(" 7 "), 7},
+      {Variant(true), -1},
+      {Variant(false), 0},
+      {Variant(), 0},
+      {Variant(Currency{25000}), 2},
+      {Variant(Currency{35000}), 4},
+      {Variant(2147483647.4), 2147483647},
+      {Variant(-2147483648.0), -2147483647 - 1},
+      {Variant(At(1900, 1, 1, 13)), 3},
+  };
+  for (const Row& row : rows) {
+    EXPECT_EQ(CLng(row.value), row.expected) << CStr(row.value);
+  }
+  EXPECT_EQ(CInt(Variant(32767.4)), 32767);
+  EXPECT_EQ(CInt(Variant(-32768.5)), -32768);  // half to even stays in range
+  EXPECT_EQ(CInt(Variant("0.5")), 0);
+  EXPECT_EQ(CInt(Variant("1.5")), 2);
+  for (const Variant& v :
+       {Variant(2147483647.5), Variant(-2147483649.0), Variant("3e9"), Variant(1e300)}) {
+    EXPECT_EQ(ErrorOf([&] { CLng(v); }), err::Overflow) << CStr(v);
+  }
+  for (const Variant& v : {Variant(32767.5), Variant(-32769.0), Variant(std::int32_t{40000})}) {
+    EXPECT_EQ(ErrorOf([&] { CInt(v); }), err::Overflow) << CStr(v);
+  }
+  EXPECT_EQ(ErrorOf([] { CInt(Variant("x")); }), err::TypeMismatch);
+}
+
+TEST(ConversionsTest, CurrencyKeepsFourDecimalsExactly) {
+  EXPECT_EQ(CCur(Variant("1234.5678")).scaled, 12345678);
+  EXPECT_EQ(CCur(Variant("0.00005")).scaled, 0);  // half to even
+  EXPECT_EQ(CCur(Variant("0.00015")).scaled, 2);
+  EXPECT_EQ(CCur(Variant("0.000051")).scaled, 1);
+  EXPECT_EQ(CCur(Variant("-2.5")).scaled, -25000);
+  EXPECT_EQ(CCur(Variant("922337203685477.5807")).scaled, 9223372036854775807);
+  EXPECT_EQ(CCur(Variant("-922337203685477.5808")).scaled, -9223372036854775807 - 1);
+  EXPECT_EQ(ErrorOf([] { CCur(Variant("922337203685477.5808")); }), err::Overflow);
+  EXPECT_EQ(ErrorOf([] { CCur(Variant(1e16)); }), err::Overflow);
+  EXPECT_EQ(ErrorOf([] { CCur(Variant("ten")); }), err::TypeMismatch);
+  EXPECT_EQ(CCur(Variant(true)).scaled, -10000);
+  EXPECT_EQ(CCur(Variant(std::int32_t{7})).scaled, 70000);
+  LocaleScope german(Locale::German());
+  EXPECT_EQ(CCur(Variant("1.000,25")).scaled, 10002500);
+}
+
+TEST(ConversionsTest, BooleansAndDates) {
+  EXPECT_TRUE(CBool(Variant(2.0)));
+  EXPECT_TRUE(CBool(Variant(" true ")));
+  EXPECT_FALSE(CBool(Variant("FALSE")));
+  EXPECT_TRUE(CBool(Variant("-1")));
+  EXPECT_FALSE(CBool(Variant("0.0")));
+  EXPECT_FALSE(CBool(Variant()));
+  EXPECT_TRUE(CBool(Variant(Currency{1})));
+  EXPECT_EQ(ErrorOf([] { CBool(Variant("yes")); }), err::TypeMismatch);
+  EXPECT_EQ(ErrorOf([] { CBool(Variant(kNull)); }), err::InvalidUseOfNull);
+
+  EXPECT_EQ(CDate(Variant("12/6/2026")), At(2026, 12, 6));
+  EXPECT_EQ(CDate(Variant(36526.5)), DateTime{36526.5});
+  EXPECT_EQ(CDate(Variant()), DateTime{0});
+  EXPECT_EQ(ErrorOf([] { CDate(Variant("31/02/2004")); }), err::TypeMismatch);
+  EXPECT_EQ(ErrorOf([] { CDate(Variant("5")); }), err::TypeMismatch);
+  EXPECT_EQ(ErrorOf([] { CDate(Variant(1e10)); }), err::Overflow);
+  EXPECT_EQ(ErrorOf([] { CDate(Variant(kNull)); }), err::InvalidUseOfNull);
+}
+
+TEST(ConversionsTest, DateSerialsAndParts) {
+  EXPECT_EQ(DateSerial(1899, 12, 30).serial, 0);
+  EXPECT_EQ(DateSerial(1900, 1, 1).serial, 2);
+  EXPECT_EQ(DateSerial(2000, 1, 1).serial, 36526);
+  EXPECT_EQ(DateSerial(100, 1, 1).serial, -657434);
+  EXPECT_EQ(DateSerial(9999, 12, 31).serial, 2958465);
+  EXPECT_EQ(DateSerial(26, 12, 6), DateSerial(2026, 12, 6));  // two-digit years
+  EXPECT_EQ(DateSerial(75, 1, 1), DateSerial(1975, 1, 1));
+  EXPECT_EQ(DateSerial(2004, 2, 29).serial, 38046);
+  for (auto [y, m, d] :
+       {std::tuple{2005, 2, 29}, {2004, 13, 1}, {2004, 4, 31}, {2004, 1, 0}, {10000, 1, 1}}) {
+    EXPECT_EQ(ErrorOf([&] { DateSerial(y, m, d); }), err::InvalidProcedureCall) << y << m << d;
+  }
+  EXPECT_DOUBLE_EQ(TimeSerial(18, 0, 0).serial, 0.75);
+  EXPECT_DOUBLE_EQ(TimeSerial(0, 90, 0).serial, 1.5 / 24);
+
+  // Round trip over the whole range, including the leap days of century years.
+  for (long serial = -657434; serial <= 2958465; serial += 997) {
+    int y, m, d;
+    DateParts(DateTime{static_cast<double>(serial)}, y, m, d);
+    EXPECT_EQ(DateSerial(y, m, d).serial, serial) << y << "-" << m << "-" << d;
+  }
+  int y, m, d, h, mi, s;
+  DateParts(DateTime{-1.25}, y, m, d);  // before 1899-12-30 the time counts forward
+  TimeParts(DateTime{-1.25}, h, mi, s);
+  EXPECT_EQ((std::tuple{y, m, d, h, mi, s}), (std::tuple{1899, 12, 29, 6, 0, 0}));
+  TimeParts(DateTime{36526.999999999}, h, mi, s);  // rounds to the second
+  DateParts(DateTime{36526.999999999}, y, m, d);
+  EXPECT_EQ((std::tuple{y, m, d, h, mi, s}), (std::tuple{2000, 1, 2, 0, 0, 0}));
+  EXPECT_EQ(ErrorOf([&] { DateParts(DateTime{3e6}, y, m, d); }), err::Overflow);
+}
+
+TEST(ConversionsTest, CaseMappingIsUnicodeAndTrimTakesSpacesOnly) {
+  EXPECT_EQ(UCase("stra\xC3\x9F"
+                  "e"),
+            "STRASSE");
+  EXPECT_EQ(UCase("caf\xC3\xA9"), "CAF\xC3\x89");
+  EXPECT_EQ(LCase("\xC3\x89T\xC3\x89"), "\xC3\xA9t\xC3\xA9");
+  EXPECT_EQ(UCase("abc\xFF"
+                  "d"),
+            "ABC\xFF"
+            "D");  // not UTF-8: other bytes kept
+  EXPECT_EQ(Trim("  a b  "), "a b");
+  EXPECT_EQ(Trim("\ta\t"), "\ta\t");
+  EXPECT_EQ(LTrim("  x "), "x ");
+  EXPECT_EQ(RTrim("  x "), "  x");
+  EXPECT_EQ(Trim("   "), "");
+}
+
+}  // namespace
+}  // namespace kiv
