@@ -53,6 +53,7 @@ class CheckBox : public Control {
   void raiseKeyPress(std::int16_t& a) override { events.KeyPress.raise(a); }
   void raiseKeyUp(std::int16_t& k, std::int16_t& s) override { events.KeyUp.raise(k, s); }
   void performClick() override;
+  void performDblClick() override;
   void applyKeyUp(std::int16_t keyCode, std::int16_t shift) override;
 
  private:

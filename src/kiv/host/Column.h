@@ -37,6 +37,7 @@ class Column : public Dispatch {
 
  private:
   friend class DataGrid;
+  friend class Columns;
   DataGrid* grid_;
   std::string caption_;
   std::string dataField_;

@@ -114,6 +114,10 @@ class Control : public Dispatch {
   bool mouseDown(std::int16_t button = 1, std::int16_t shift = 0, float x = 0, float y = 0);
   bool mouseUp(std::int16_t button = 1, std::int16_t shift = 0, float x = 0, float y = 0);
   bool mouseMove(std::int16_t button = 0, std::int16_t shift = 0, float x = 0, float y = 0);
+  // The end of a user's click after mouseDown: MouseUp then Click, unless a
+  // modal form was shown since the mouseDown (it took the mouse). Returns
+  // whether the click completed. click() is mouseDown(1) + mouseRelease().
+  bool mouseRelease(float x = 0, float y = 0);
   bool keyDown(std::int16_t keyCode, std::int16_t shift = 0);
   bool keyPress(std::int16_t keyAscii);
   bool keyUp(std::int16_t keyCode, std::int16_t shift = 0);
@@ -138,6 +142,8 @@ class Control : public Dispatch {
   static std::int16_t AsciiOfKey(std::int16_t keyCode, std::int16_t shift);
 
  protected:
+  // The modal-show count when the mouse last went down here.
+  std::uint64_t pressModalCount() const { return pressModalCount_; }
   // Tells the peer that a property changed.
   void notify(std::string_view property);
   // Geometry changed; the base tells the peer. UserControl runs Resize on a
@@ -162,6 +168,11 @@ class Control : public Dispatch {
   // What the control does with input after its events were raised.
   // The user's click, after MouseUp (a check box toggles; default: Click).
   virtual void performClick() { raiseClick(); }
+  // The second click of a double click (default: DblClick).
+  virtual void performDblClick() { raiseDblClick(); }
+  // The widget that takes the focus for this control (a user control hands
+  // it to its first focusable constituent).
+  virtual Control* focusTarget() { return this; }
   // A key that went down and was not suppressed (Delete edits a text box).
   virtual void applyKeyDown(std::int16_t /*keyCode*/, std::int16_t /*shift*/) {}
   // A character that was not suppressed; original is the UTF-8 text typed
@@ -173,14 +184,15 @@ class Control : public Dispatch {
   // Called by the form's focus tracking.
   friend class Form;
   friend class UserControl;
-  void gotFocus();
-  void lostFocus();
+  // Whether the control and its containers are visible and enabled.
+  bool canTakeInput() const;
 
  private:
   bool typeChar(std::string_view utf8, char32_t cp);
-  bool canTakeInput() const;
   bool focusForInput();
   Control*& focusSlot() const;
+  // Moves a focus slot (a form's, or the one for controls on no form).
+  static void moveFocus(Control*& slot, Control* target);
 
   std::string name_;
   double left_ = 0, top_ = 0, width_ = 0, height_ = 0;
@@ -191,7 +203,7 @@ class Control : public Dispatch {
   Form* form_ = nullptr;              // set by Form::Add
   UserControl* container_ = nullptr;  // set by UserControl::addConstituent
   WidgetPeer* peer_ = nullptr;
-  int resizeDepth_ = 0;
+  std::uint64_t pressModalCount_ = 0;
 };
 
 }  // namespace kiv

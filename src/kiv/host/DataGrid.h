@@ -122,6 +122,8 @@ class DataGrid : public Control {
   friend class Column;
   friend class Columns;
   void columnChanged(std::string_view property);
+  void watch();
+  void unwatch();
   void makeUnboundColumns();
   void makeBoundColumns();
   void moveTo(std::int32_t row, std::int32_t col);
@@ -136,6 +138,8 @@ class DataGrid : public Control {
   std::int32_t foreColor_ = colour::WindowText;
   std::shared_ptr<kiv::Font> font_;
   std::int32_t borderStyle_ = 1;
+  bool boundColumns_ = false;
+  Event<>::Id moveId_ = 0, changeId_ = 0, recordChangeId_ = 0;
 };
 
 }  // namespace kiv

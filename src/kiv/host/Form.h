@@ -112,6 +112,7 @@ class Form : public Dispatch {
   double left_ = 0, top_ = 0, width_ = 4800, height_ = 3600;
   bool visible_ = false;
   bool loaded_ = false;
+  bool unloading_ = false;
   int modalDepth_ = 0;
   Dispatch* owner_ = nullptr;
   int resizeDepth_ = 0;

@@ -8,10 +8,9 @@
 #include "kiv/host/Control.h"
 #include "kiv/host/Extender.h"
 #include "kiv/host/Font.h"
+#include "kiv/runtime/PropertyBag.h"
 
 namespace kiv {
-
-class PropertyBag;
 
 // What the container tells a user control about its surroundings.
 struct AmbientProperties {
@@ -70,6 +69,10 @@ class UserControl : public Control {
 
  protected:
   void geometryChanged(bool sizeChanged) override;
+  // A user control with constituents hands the focus to the first of them
+  // (by TabIndex) that can take it; one without takes it itself.
+  bool takesFocus() const override;
+  Control* focusTarget() override;
 
  private:
   ::kiv::Extender extender_;
