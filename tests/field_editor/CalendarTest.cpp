@@ -1,0 +1,110 @@
+// The calendar pop-up as a date editor opens it: pick, Escape, reopening on
+// today, and closing it any other way.
+
+#include <gtest/gtest.h>
+
+#include "FieldEditorFixture.h"
+#include "kiv/field_editor/frmCalendar.h"
+#include "kiv/host/MonthView.h"
+
+namespace kiv::test {
+namespace {
+
+class CalendarTest : public FieldEditorTest {
+ protected:
+  void SetUp() override {
+    FieldEditorTest::SetUp();
+    uni->Type_Of_Control(tocDate);
+  }
+
+  // The user picks a date in the next calendar shown; records the date the
+  // calendar opened on.
+  void pickNext(DateTime date) {
+    host.pushModalDriver([this, date](Form& f) {
+      auto& calendar = dynamic_cast<frmCalendar&>(f);
+      openedOn.push_back(calendar.mnvMonth_View().Value());
+      calendar.mnvMonth_View().pickDate(date);
+    });
+  }
+  void escapeNext() {
+    host.pushModalDriver([this](Form& f) {
+      auto& calendar = dynamic_cast<frmCalendar&>(f);
+      openedOn.push_back(calendar.mnvMonth_View().Value());
+      calendar.mnvMonth_View().keyPress(27);
+    });
+  }
+
+  std::vector<DateTime> openedOn;
+};
+
+TEST_F(CalendarTest, PickingADateWritesItInTheShortDateForm) {
+  pickNext(DateSerial(2024, 2, 29));  // a leap day comes back exactly
+  uni->cmdFunction().click();
+  EXPECT_EQ(uni->Text(), "2/29/2024");
+  EXPECT_EQ(frmCalendar::Instance().datCalendar_Date, DateSerial(2024, 2, 29));
+  EXPECT_FALSE(frmCalendar::Instance().IsLoaded());
+  EXPECT_EQ(log.back(), "DataChanged 2/29/2024 False");
+
+  // In a day-month-year locale the same pick reads the other way round.
+  host.setLocale(Locale::EnglishUK());
+  pickNext(DateSerial(2023, 12, 1));
+  uni->cmdFunction_Click();
+  EXPECT_EQ(uni->Text(), "01/12/2023");
+  EXPECT_FALSE(uni->Invalid_Data());
+  host.setLocale(Locale::Invariant());
+}
+
+TEST_F(CalendarTest, EscapeHandsBackTodayAndEachShowStartsOnToday) {
+  uni->Text("1/2/2020");
+  pickNext(DateSerial(2024, 2, 29));
+  uni->cmdFunction_Click();
+  escapeNext();
+  uni->cmdFunction_Click();
+  // Escape is not a cancellation: the editor takes today's date.
+  EXPECT_EQ(uni->Text(), "5/17/2024");
+  ASSERT_EQ(openedOn.size(), 2u);
+  EXPECT_EQ(openedOn[0], DateSerial(2024, 5, 17));
+  EXPECT_EQ(openedOn[1], DateSerial(2024, 5, 17));  // not the date picked before
+
+  // Other keys are left to the calendar.
+  host.pushModalDriver([](Form& f) {
+    auto& calendar = dynamic_cast<frmCalendar&>(f);
+    calendar.mnvMonth_View().keyPress('a');
+    EXPECT_TRUE(calendar.IsLoaded());
+    calendar.mnvMonth_View().pickDate(DateSerial(2024, 6, 3));
+  });
+  uni->cmdFunction_Click();
+  EXPECT_EQ(uni->Text(), "6/3/2024");
+}
+
+TEST_F(CalendarTest, ClosedWithoutAPickLeavesTheTextUnchanged) {
+  pickNext(DateSerial(2024, 2, 29));
+  uni->cmdFunction_Click();
+  uni->Text("3/4/2024");
+  log.clear();
+  // No driver: the host closes the form as a user closing the window would.
+  uni->cmdFunction_Click();
+  EXPECT_EQ(uni->Text(), "3/4/2024");
+  EXPECT_TRUE(log.empty());
+  EXPECT_FALSE(frmCalendar::Instance().IsLoaded());
+  // The form is one per thread and sized to its calendar.
+  frmCalendar& calendar = frmCalendar::Instance();
+  EXPECT_EQ(&calendar, &frmCalendar::Instance());
+  EXPECT_EQ(calendar.Width(), calendar.mnvMonth_View().Width());
+  EXPECT_EQ(calendar.Height(), calendar.mnvMonth_View().Height());
+  EXPECT_EQ(calendar.mnvMonth_View().Left(), 0);
+}
+
+TEST_F(CalendarTest, ALockedDateEditorOnlyReformatsThePick) {
+  // Host code may still run the lookup of a locked editor: the pick is
+  // written but neither validated nor announced.
+  uni->Locked(true);
+  pickNext(DateSerial(2024, 7, 4));
+  log.clear();
+  uni->cmdFunction_Click();
+  EXPECT_EQ(uni->Text(), "7/4/2024");
+  EXPECT_EQ(log, (std::vector<std::string>{"Change"}));
+}
+
+}  // namespace
+}  // namespace kiv::test

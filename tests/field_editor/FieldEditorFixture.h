@@ -1,0 +1,81 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "kiv/field_editor/DefaultSizeFlag.h"
+#include "kiv/field_editor/KivUni.h"
+#include "kiv/host/CheckBox.h"
+#include "kiv/host/CommandButton.h"
+#include "kiv/host/Form.h"
+#include "kiv/host/HeadlessHost.h"
+#include "kiv/host/TextBox.h"
+#include "kiv/runtime/Conversions.h"
+
+namespace kiv::test {
+
+// A message box as the user saw it.
+struct ShownBox {
+  std::string prompt;
+  int buttons = 0;
+  std::string title;
+};
+
+// A headless screen: one form holding a field editor and a plain text box to
+// move the focus to, with every message box and editor event recorded.
+class FieldEditorTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    Host::SetCurrent(&host);
+    host.setToday(DateSerial(2024, 5, 17));
+    host.setAnswerCallback([this](std::string_view prompt, int buttons, std::string_view title) {
+      boxes.push_back({std::string(prompt), buttons, std::string(title)});
+      return vb::vbOK;
+    });
+    DefaultSizeFlag::Clear();
+    uni = KivUni::Create();
+    uni->Name("ctlUni1");
+    other = std::make_shared<TextBox>("txtOther");
+    form.Add(uni);
+    form.Add(other);
+    watch(*uni);
+  }
+
+  void TearDown() override { Host::SetCurrent(nullptr); }
+
+  // Records the editor's events as lines: "Change", "DataChanged 5.00 False", ...
+  void watch(KivUni& editor) {
+    editor.events.Change.connect([this] { log.push_back("Change"); });
+    editor.events.Click.connect([this] { log.push_back("Click"); });
+    editor.events.LookUp.connect([this] { log.push_back("LookUp"); });
+    editor.events.DataChanged.connect([this](std::string& value, bool& invalid) {
+      log.push_back("DataChanged " + value + (invalid ? " True" : " False"));
+    });
+  }
+
+  // The user types into the editor's text box and then leaves it.
+  void typeAndLeave(const std::string& text) {
+    uni->txtText1().SetFocus();  // selects the whole text, which typing replaces
+    uni->txtText1().type(text.empty() ? std::string("\b") : text);
+    other->SetFocus();
+  }
+
+  int count(const std::string& line) const {
+    int n = 0;
+    for (const auto& l : log)
+      n += l == line ? 1 : 0;
+    return n;
+  }
+
+  HeadlessHost host;
+  Form form{"frmTest"};
+  std::shared_ptr<KivUni> uni;
+  std::shared_ptr<TextBox> other;
+  std::vector<std::string> log;
+  std::vector<ShownBox> boxes;
+};
+
+}  // namespace kiv::test
