@@ -15,6 +15,7 @@
 
 #include <functional>
 #include <memory>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -32,6 +33,10 @@ struct Backend {
   // Optional: called after the test with the string freshDatabase gave.
   std::function<void(const std::string&)> dropDatabase;
 };
+
+inline void PrintTo(const Backend& b, std::ostream* os) {
+  *os << b.name;
+}
 
 inline std::string BackendName(const ::testing::TestParamInfo<Backend>& info) {
   return info.param.name;

@@ -248,6 +248,7 @@ void Recordset::Open(std::string_view source, std::shared_ptr<Connection> connec
   d.openLockType = d.lockType;
   ++d.generation;
 
+  d.open = true;
   d.fieldColumn.clear();
   std::vector<std::shared_ptr<Field>> items;
   for (std::size_t i = 0; i < d.columns.size(); ++i) {
@@ -257,7 +258,6 @@ void Recordset::Open(std::string_view source, std::shared_ptr<Connection> connec
         std::make_shared<Field>(impl_, static_cast<std::int32_t>(items.size()), d.generation));
   }
   d.fields = std::make_shared<kiv::Fields>(std::move(items));
-  d.open = true;
   events.RecordsetChangeComplete.raise();
   events.MoveComplete.raise();
 }

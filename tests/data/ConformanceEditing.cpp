@@ -1,0 +1,327 @@
+// Conformance: types and Null, and writes (add, update, cancel, delete, the
+// optimistic conflict, duplicate keys, record sets that cannot be written).
+
+#include <cmath>
+#include <string>
+
+#include "Backend.h"
+#include "TestSupport.h"
+#include "kiv/data/Field.h"
+#include "kiv/data/Fields.h"
+#include "kiv/runtime/Conversions.h"
+
+namespace kivtest {
+namespace {
+
+using namespace kiv;
+
+// The coarse category the controls sort a field type into.
+int Category(std::int32_t type) {
+  switch (type) {
+    case adSmallInt:
+    case adInteger:
+    case adSingle:
+    case adDouble:
+    case adCurrency:
+    case adDecimal:
+    case adTinyInt:
+    case adUnsignedTinyInt:
+    case adUnsignedSmallInt:
+    case adUnsignedInt:
+    case adBigInt:
+    case adUnsignedBigInt:
+    case adNumeric:
+      return 2;
+    case adDate:
+    case adDBDate:
+    case adDBTime:
+    case adDBTimeStamp:
+      return 3;
+    case adBSTR:
+    case adChar:
+    case adWChar:
+    case adVarChar:
+    case adLongVarChar:
+    case adVarWChar:
+    case adLongVarWChar:
+      return 1;
+    case adBoolean:
+      return 4;
+    default:
+      return 0;
+  }
+}
+
+const char* kTypesTable =
+    "CREATE TABLE Items (id INTEGER PRIMARY KEY, qty INTEGER, name VARCHAR(40), "
+    "ratio DOUBLE PRECISION, price NUMERIC(10,2), active BOOLEAN, due DATE, stamp TIMESTAMP)";
+
+DateTime Stamp() {
+  return DateTime{DateSerial(2024, 1, 31).serial + TimeSerial(10, 20, 30).serial};
+}
+
+void ExpectSampleRow(Recordset& rs) {
+  Fields& f = rs.Fields();
+  EXPECT_EQ(f["qty"].Value(), Variant(std::int32_t{42}));
+  EXPECT_EQ(f["name"].Value(), Variant("O'Hara"));
+  EXPECT_EQ(f["ratio"].Value(), Variant(2.5));
+  EXPECT_EQ(f["price"].Value(), Variant(Currency{12345600}));
+  EXPECT_EQ(f["active"].Value(), Variant(true));
+  EXPECT_EQ(f["due"].Value(), Variant(DateSerial(2024, 1, 31)));
+  ASSERT_EQ(f["stamp"].Value().type(), VarType::Date);
+  EXPECT_NEAR(f["stamp"].Value().date().serial, Stamp().serial, 1e-9);
+}
+
+TEST_P(Conformance, TypesAndNullReadAsTheControlsExpect) {
+  exec(kTypesTable);
+  exec(
+      "INSERT INTO Items VALUES (1, 42, 'O''Hara', 2.5, 1234.56, TRUE, '2024-01-31', "
+      "'2024-01-31 10:20:30')");
+  exec("INSERT INTO Items VALUES (2, NULL, NULL, NULL, NULL, NULL, NULL, NULL)");
+  auto rs = open("SELECT id, qty, name, ratio, price, active, due, stamp FROM Items ORDER BY id",
+                 adLockReadOnly);
+  Fields& f = rs->Fields();
+  const int expected[] = {2, 2, 1, 2, 2, 4, 3, 3};
+  for (int i = 0; i < f.Count(); ++i)
+    EXPECT_EQ(Category(f[i].Type()), expected[i]) << f[i].Name() << " type " << f[i].Type();
+  EXPECT_EQ(f["price"].NumericScale(), 2);
+  ExpectSampleRow(*rs);
+  rs->MoveNext();
+  for (int i = 1; i < f.Count(); ++i)
+    EXPECT_TRUE(f[i].Value().isNull()) << f[i].Name();
+  EXPECT_EQ(TextOf(f["name"].Value()), "");
+}
+
+TEST_P(Conformance, AddNewWritesEveryTypeVisibleToAnotherUser) {
+  exec(kTypesTable);
+  auto rs = open("SELECT id, qty, name, ratio, price, active, due, stamp FROM Items");
+  rs->AddNew();
+  EXPECT_EQ(rs->EditMode(), adEditAdd);
+  EXPECT_FALSE(rs->BOF());
+  EXPECT_FALSE(rs->EOF());
+  Fields& f = rs->Fields();
+  EXPECT_TRUE(f["name"].Value().isNull());
+  f["id"].Value(Variant(1));
+  f["qty"].Value(Variant("42"));  // converted to the field's type
+  f["name"].Value(Variant("O'Hara"));
+  f["ratio"].Value(Variant(2.5));
+  f["price"].Value(Variant(123456.0 / 100));
+  f["active"].Value(Variant(true));
+  f["due"].Value(Variant(DateSerial(2024, 1, 31)));
+  f["stamp"].Value(Variant(Stamp()));
+  EXPECT_KIV_ERROR(f["qty"].Value(Variant("many")), err::TypeMismatch);
+  rs->Update();
+  EXPECT_EQ(rs->EditMode(), adEditNone);
+  EXPECT_EQ(rs->RecordCount(), 1);
+  ExpectSampleRow(*rs);
+
+  auto check = open("SELECT id, qty, name, ratio, price, active, due, stamp FROM Items",
+                    adLockReadOnly, another());
+  ASSERT_EQ(check->RecordCount(), 1);
+  ExpectSampleRow(*check);
+
+  // Nulls written back.
+  f["name"].Value(Variant(kNull));
+  f["due"].Value(Variant());  // Empty is stored as Null
+  rs->Update();
+  check->Requery();
+  EXPECT_TRUE(check->Fields()["name"].Value().isNull());
+  EXPECT_TRUE(check->Fields()["due"].Value().isNull());
+  EXPECT_EQ(check->Fields()["qty"].Value(), Variant(std::int32_t{42}));
+}
+
+TEST_P(Conformance, UpdateCancelAndDeleteRoundTrips) {
+  exec("CREATE TABLE People (id INTEGER PRIMARY KEY, name VARCHAR(30), city VARCHAR(30))");
+  exec("INSERT INTO People VALUES (1, 'Ann', 'Oslo')");
+  exec("INSERT INTO People VALUES (2, 'Bob', 'Rome')");
+  exec("INSERT INTO People VALUES (3, 'Cy', 'Oslo')");
+  auto rs = open("SELECT id, name, city FROM People ORDER BY id");
+  auto other = another();
+  auto nameOf = [&](int id) {
+    auto r =
+        open("SELECT name FROM People WHERE id = " + std::to_string(id), adLockReadOnly, other);
+    return r->EOF() ? std::string("<none>") : TextOf(r->Fields()["name"].Value());
+  };
+  Fields& f = rs->Fields();
+
+  // Edit and save.
+  rs->MoveNext();
+  f["name"].Value(Variant("Bea"));
+  EXPECT_EQ(rs->EditMode(), adEditInProgress);
+  EXPECT_EQ(TextOf(f["name"].OriginalValue()), "Bob");
+  EXPECT_EQ(nameOf(2), "Bob");  // nothing written before Update
+  rs->Update();
+  EXPECT_EQ(nameOf(2), "Bea");
+  EXPECT_EQ(TextOf(f["name"].OriginalValue()), "Bea");
+
+  // Edit and cancel.
+  f["name"].Value(Variant("Zed"));
+  rs->CancelUpdate();
+  EXPECT_EQ(TextOf(f["name"].Value()), "Bea");
+  EXPECT_EQ(nameOf(2), "Bea");
+
+  // AddNew then CancelUpdate returns to the row that was current before.
+  rs->AddNew();
+  f["id"].Value(Variant(9));
+  rs->CancelUpdate();
+  EXPECT_EQ(CLng(f["id"].Value()), 2);
+  rs->Move(0);
+  EXPECT_EQ(rs->RecordCount(), 3);
+  EXPECT_EQ(nameOf(9), "<none>");
+
+  // AddNew on a set at EOF, saved: the new row is current and last.
+  rs->MoveLast();
+  rs->MoveNext();
+  rs->AddNew();
+  f["id"].Value(Variant(4));
+  f["name"].Value(Variant("Dee"));
+  rs->Update();
+  EXPECT_EQ(CLng(f["id"].Value()), 4);
+  EXPECT_TRUE(f["city"].Value().isNull());
+  EXPECT_EQ(rs->RecordCount(), 4);
+  EXPECT_EQ(nameOf(4), "Dee");
+
+  // Delete: the deleted row stays current but cannot be read; moves skip it.
+  rs->MoveFirst();
+  rs->MoveNext();  // id 2
+  rs->Delete(adAffectCurrent);
+  EXPECT_EQ(nameOf(2), "<none>");
+  EXPECT_FALSE(rs->BOF());
+  EXPECT_FALSE(rs->EOF());
+  EXPECT_KIV_ERROR(f["name"].Value(), err::NoCurrentRecord);
+  EXPECT_EQ(rs->RecordCount(), 3);
+  rs->UpdateBatch(adAffectAll);
+  rs->MoveNext();
+  EXPECT_EQ(CLng(f["id"].Value()), 3);
+  rs->MovePrevious();
+  EXPECT_EQ(CLng(f["id"].Value()), 1);
+
+  // Deleting the last row and moving on reaches EOF; the previous row is then last.
+  rs->MoveLast();
+  rs->Delete(adAffectCurrent);
+  rs->MoveNext();
+  EXPECT_TRUE(rs->EOF());
+  rs->MoveLast();
+  EXPECT_EQ(CLng(f["id"].Value()), 3);
+
+  // A pending edit is saved by a move.
+  f["city"].Value(Variant("Bern"));
+  rs->MoveFirst();
+  auto check = open("SELECT city FROM People WHERE id = 3", adLockReadOnly, other);
+  EXPECT_EQ(TextOf(check->Fields()["city"].Value()), "Bern");
+}
+
+TEST_P(Conformance, DeletingEveryRowLeavesAnEmptySet) {
+  exec("CREATE TABLE People (id INTEGER PRIMARY KEY, name VARCHAR(30))");
+  exec("INSERT INTO People VALUES (1, 'Ann')");
+  auto rs = open("SELECT id, name FROM People");
+  rs->Delete(adAffectCurrent);
+  rs->UpdateBatch(adAffectAll);
+  rs->MoveNext();
+  EXPECT_TRUE(rs->EOF());
+  EXPECT_TRUE(rs->BOF());
+  EXPECT_KIV_ERROR(rs->MoveLast(), err::NoCurrentRecord);
+  EXPECT_EQ(rs->RecordCount(), 0);
+}
+
+TEST_P(Conformance, SecondWriterOfAChangedRowGetsTheConflict) {
+  exec("CREATE TABLE People (id INTEGER PRIMARY KEY, name VARCHAR(30), city VARCHAR(30))");
+  exec("INSERT INTO People VALUES (1, 'Ann', 'Oslo')");
+  auto first = open("SELECT id, name, city FROM People");
+  auto second = open("SELECT id, name, city FROM People", adLockOptimistic, another());
+  first->Fields()["name"].Value(Variant("Anna"));
+  first->Update();
+  second->Fields()["name"].Value(Variant("Annie"));
+  try {
+    second->Update();
+    ADD_FAILURE() << "the second writer was not refused";
+  } catch (const Error& e) {
+    EXPECT_EQ(e.description(),
+              "Row cannot be located for updating. Some values may have been changed since it "
+              "was last read.");
+  }
+  // The database keeps the first writer's data; the second keeps its pending edit.
+  auto check = open("SELECT name FROM People", adLockReadOnly, another());
+  EXPECT_EQ(TextOf(check->Fields()["name"].Value()), "Anna");
+  EXPECT_EQ(second->EditMode(), adEditInProgress);
+  EXPECT_EQ(TextOf(second->Fields()["name"].Value()), "Annie");
+  second->CancelUpdate();
+
+  // A change to a column the other writer did not touch goes through.
+  second->Fields()["city"].Value(Variant("Rome"));
+  second->Update();
+  check->Requery();
+  auto both = open("SELECT name, city FROM People", adLockReadOnly, another());
+  EXPECT_EQ(TextOf(both->Fields()["name"].Value()), "Anna");
+  EXPECT_EQ(TextOf(both->Fields()["city"].Value()), "Rome");
+
+  // Deleting a row another writer deleted is refused too; the row stays.
+  exec("DELETE FROM People");
+  EXPECT_KIV_ERROR(first->Delete(adAffectCurrent), -2147217864);
+  EXPECT_EQ(first->RecordCount(), 1);
+  EXPECT_EQ(TextOf(first->Fields()["name"].Value()), "Anna");
+}
+
+TEST_P(Conformance, DuplicateKeysAreReportedAndTheEditKeptForCorrection) {
+  exec("CREATE TABLE People (id INTEGER PRIMARY KEY, code VARCHAR(10) UNIQUE, name VARCHAR(30))");
+  exec("INSERT INTO People VALUES (1, 'A1', 'Ann')");
+  auto rs = open("SELECT id, code, name FROM People");
+  rs->AddNew();
+  rs->Fields()["id"].Value(Variant(1));
+  rs->Fields()["code"].Value(Variant("B2"));
+  const std::string pk = ErrorDescription([&] { rs->Update(); });
+  EXPECT_EQ(pk.rfind("Cannot insert duplicate key", 0), 0u) << pk;
+  EXPECT_GT(pk.size(), std::string("Cannot insert duplicate key").size());
+  EXPECT_EQ(rs->EditMode(), adEditAdd);
+  EXPECT_EQ(CLng(rs->Fields()["id"].Value()), 1);
+  auto count = [&] {
+    auto c = open("SELECT id FROM People", adLockReadOnly, another());
+    return c->RecordCount();
+  };
+  EXPECT_EQ(count(), 1);
+  // Corrected and saved again.
+  rs->Fields()["id"].Value(Variant(2));
+  rs->Update();
+  EXPECT_EQ(count(), 2);
+
+  // A unique column violated by an edit.
+  rs->Fields()["code"].Value(Variant("A1"));
+  const std::string unique = ErrorDescription([&] { rs->Update(); });
+  EXPECT_EQ(unique.rfind("Cannot insert duplicate key", 0), 0u) << unique;
+  EXPECT_EQ(rs->EditMode(), adEditInProgress);
+  rs->CancelUpdate();
+  EXPECT_EQ(TextOf(rs->Fields()["code"].Value()), "B2");
+}
+
+TEST_P(Conformance, RecordSetsWithoutOneKeyedTableRefuseUpdate) {
+  exec("CREATE TABLE A (id INTEGER PRIMARY KEY, name VARCHAR(30))");
+  exec("CREATE TABLE B (id INTEGER PRIMARY KEY, a_id INTEGER, note VARCHAR(30))");
+  exec("INSERT INTO A VALUES (1, 'Ann')");
+  exec("INSERT INTO B VALUES (10, 1, 'first')");
+
+  auto join = open("SELECT A.id, A.name, B.note FROM A JOIN B ON B.a_id = A.id");
+  join->Fields()["name"].Value(Variant("Zed"));
+  const std::string two = ErrorDescription([&] { join->Update(); });
+  EXPECT_NE(two.find("more than one table"), std::string::npos) << two;
+  EXPECT_EQ(join->EditMode(), adEditInProgress);  // the edit stays for the user
+
+  auto expr = open("SELECT COUNT(*) AS n FROM A");
+  expr->Fields()["n"].Value(Variant(5));
+  EXPECT_FALSE(ErrorDescription([&] { expr->Update(); }).empty());
+
+  auto noKey = open("SELECT name FROM A");
+  noKey->Fields()["name"].Value(Variant("Zed"));
+  const std::string missing = ErrorDescription([&] { noKey->Update(); });
+  EXPECT_NE(missing.find("key column"), std::string::npos) << missing;
+
+  auto computed = open("SELECT id, name, id * 2 AS twice FROM A");
+  computed->Fields()["twice"].Value(Variant(7));
+  const std::string notColumn = ErrorDescription([&] { computed->Update(); });
+  EXPECT_NE(notColumn.find("twice"), std::string::npos) << notColumn;
+
+  auto check = open("SELECT name FROM A", adLockReadOnly);
+  EXPECT_EQ(TextOf(check->Fields()["name"].Value()), "Ann");
+}
+
+}  // namespace
+}  // namespace kivtest

@@ -1,0 +1,31 @@
+#pragma once
+
+// Small helpers for the record-source tests.
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "kiv/runtime/Error.h"
+
+// Expects `statement` to raise kiv::Error with the given number.
+#define EXPECT_KIV_ERROR(statement, expectedNumber)                                       \
+  do {                                                                                    \
+    try {                                                                                 \
+      statement;                                                                          \
+      ADD_FAILURE() << "expected kiv::Error " << (expectedNumber) << " from " #statement; \
+    } catch (const kiv::Error& e) {                                                       \
+      EXPECT_EQ(e.number(), (expectedNumber)) << #statement << ": " << e.description();   \
+    }                                                                                     \
+  } while (0)
+
+// The description of the kiv::Error that `fn` raises ("" when none).
+template <class F>
+std::string ErrorDescription(F&& fn) {
+  try {
+    fn();
+  } catch (const kiv::Error& e) {
+    return e.description();
+  }
+  return "";
+}
