@@ -18,7 +18,7 @@ const std::vector<std::string> kColumns = {"Name",   "Qty",  "Price", "Due",
 int Resolve(std::string_view name) {
   for (std::size_t i = 0; i < kColumns.size(); ++i)
     if (UCase(kColumns[i]) == UCase(name)) return static_cast<int>(i);
-  return -1;
+  return UCase(name) == "DUE DATE" ? 3 : -1;
 }
 
 std::vector<std::vector<Variant>> SampleRows() {
@@ -138,6 +138,8 @@ TEST(Criteria, DatesCompareBySerial) {
       {"Due < #1/2/2004#", {2}},
       {"Due <> #12/31/2003#", {0, 1, 3, 4}},
       {"Due = '1/2/2004'", {0}},
+      {"Due Date = #1/2/2004#", {0}},  // a name of two words, without brackets
+      {"Due Date>#1/2/2004# AND Due Date<=#2/1/2004#", {1, 3}},
       {"Due > 37987", {0, 1, 3, 4}},  // a number is a serial (1/1/2004 is 37987)
   });
   const LocaleScope uk(Locale::EnglishUK());
@@ -175,6 +177,7 @@ TEST(Criteria, MalformedTextRaises3001AndUnknownFields3265) {
       "Name =< 'x'",
       "Name IS NULL",
       "Name NOT LIKE 'x'",
+      "Due  Date = 1",  // no field of that name: "Date" is no operator
       "Name LIKE 5",
       "Name LIKE NULL",
       "Qty < NULL",

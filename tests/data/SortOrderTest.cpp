@@ -66,6 +66,8 @@ TEST(SortOrder, SeveralKeysAndTheirDirections) {
   EXPECT_EQ(Sorted("  a desc ,b  ", rows), (Order{3, 1, 0, 2, 4}));
   EXPECT_EQ(Sorted("[Order Date], A DESC", rows), (Order{4, 3, 0, 2, 1}));
   EXPECT_EQ(Sorted("[order date]desc,b", rows), (Order{1, 0, 3, 2, 4}));
+  EXPECT_EQ(Sorted("Order Date DESC, b", rows), (Order{1, 0, 3, 2, 4}));  // without brackets
+  EXPECT_EQ(Sorted("order date", rows), (Order{4, 0, 2, 3, 1}));
 
   std::vector<const Variant*> pointers;
   for (const auto& row : rows)
@@ -89,7 +91,7 @@ TEST(SortOrder, MalformedTextRaises3001AndUnknownFields3265) {
     return 0;
   };
   for (const char* text : {"A,", ",A", "A,,B", "A DOWN", "A DESC B", "A DESC DESC", "[A", "[]",
-                           "A;", "A + B", "Order Date", "Nope,"})
+                           "A;", "A + B", "Order  Date", "Order Date Time", "[A]B", "Nope,"})
     EXPECT_EQ(errorOf(text), err::BadArguments) << text;
   EXPECT_EQ(errorOf("Nope"), err::ItemNotFound);
   EXPECT_EQ(errorOf("A, [Order  Date] DESC"), err::ItemNotFound);

@@ -381,7 +381,7 @@ bool EqualsKeyword(std::string_view word, std::string_view keyword) {
 
 class Parser {
  public:
-  explicit Parser(std::string_view text) : s_(text) {}
+  Parser(std::string_view text, const ColumnResolver& resolve) : s_(text), resolve_(resolve) {}
 
   std::vector<Condition> Parse() {
     std::vector<Condition> conditions;
@@ -411,6 +411,29 @@ class Parser {
     }
     const std::string_view word = Word();
     if (word.empty()) Malformed();
+    // A name of several words without brackets ("Order Date = #1/2/2004#", as
+    // the search dialog writes a field name) is taken when the record set
+    // has a field of that name: the longest run of words before the
+    // operator that names a field wins; otherwise the first word is the name.
+    std::vector<std::size_t> ends;  // end of each further word
+    for (std::size_t p = pos_ + word.size();;) {
+      std::size_t q = p;
+      while (q < s_.size() && IsBlank(s_[q]))
+        ++q;
+      std::size_t e = q;
+      while (e < s_.size() && IsNameChar(s_[e]))
+        ++e;
+      if (q == p || e == q || EqualsKeyword(s_.substr(q, e - q), "LIKE")) break;
+      ends.push_back(e);
+      p = e;
+    }
+    for (auto end = ends.rbegin(); end != ends.rend() && resolve_; ++end) {
+      const std::string_view name = s_.substr(pos_, *end - pos_);
+      if (resolve_(name) >= 0) {
+        pos_ = *end;
+        return std::string(name);
+      }
+    }
     pos_ += word.size();
     return std::string(word);
   }
@@ -584,6 +607,7 @@ class Parser {
   }
 
   std::string_view s_;
+  const ColumnResolver& resolve_;
   std::size_t pos_ = 0;
 };
 
@@ -595,7 +619,7 @@ struct Criteria::Impl {
 
 Criteria::Criteria(std::string_view text, const ColumnResolver& resolve)
     : impl_(std::make_unique<Impl>()) {
-  impl_->conditions = Parser(text).Parse();
+  impl_->conditions = Parser(text, resolve).Parse();
   // Names are resolved once the whole text is known to be well formed, so a
   // malformed text reports 3001 even when it also names an unknown field.
   for (Condition& c : impl_->conditions) {

@@ -198,26 +198,45 @@ SortOrder::SortOrder(std::string_view text, const ColumnResolver& resolve) {
   for (;;) {
     skipBlanks();
     Key key;
+    const auto isDirection = [&](std::string_view w) {
+      return EqualsKeyword(w, "DESC") || EqualsKeyword(w, "ASC");
+    };
     if (pos < text.size() && text[pos] == '[') {
       const std::size_t close = text.find(']', pos + 1);
       if (close == std::string_view::npos || close == pos + 1) Malformed();
       key.name = std::string(text.substr(pos + 1, close - pos - 1));
       pos = close + 1;
+      skipBlanks();
+      const std::string_view direction = word();
+      if (!direction.empty()) {
+        if (!isDirection(direction)) Malformed();
+        key.descending = EqualsKeyword(direction, "DESC");
+        pos += direction.size();
+      }
     } else {
-      const std::string_view name = word();
-      if (name.empty()) Malformed();
-      key.name = std::string(name);
-      pos += name.size();
-    }
-    skipBlanks();
-    const std::string_view direction = word();
-    if (EqualsKeyword(direction, "DESC")) {
-      key.descending = true;
-      pos += direction.size();
-    } else if (EqualsKeyword(direction, "ASC")) {
-      pos += direction.size();
-    } else if (!direction.empty()) {
-      Malformed();
+      // The words up to the comma: a name, then perhaps a direction. A name
+      // of several words without brackets ("Order Date DESC", as the search
+      // dialog writes a field name) is taken when the record set has a
+      // field of exactly that name.
+      std::vector<std::pair<std::size_t, std::size_t>> words;  // [begin, end)
+      for (;;) {
+        skipBlanks();
+        const std::string_view w = word();
+        if (w.empty()) break;
+        words.emplace_back(pos, pos + w.size());
+        pos += w.size();
+      }
+      if (words.empty()) Malformed();
+      std::size_t nameWords = words.size();
+      const auto& last = words.back();
+      const std::string_view lastWord = text.substr(last.first, last.second - last.first);
+      if (nameWords >= 2 && isDirection(lastWord)) {
+        key.descending = EqualsKeyword(lastWord, "DESC");
+        --nameWords;
+      }
+      const std::size_t begin = words[0].first, end = words[nameWords - 1].second;
+      key.name = std::string(text.substr(begin, end - begin));
+      if (nameWords > 1 && (!resolve || resolve(key.name) < 0)) Malformed();
     }
     keys.push_back(std::move(key));
     skipBlanks();
