@@ -2,14 +2,7 @@
 
 #include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <system_error>
-
-// The record set names its end-of-rows test EOF, as the host's record set
-// does; the C library's macro of that name must not hide it.
-#ifdef EOF
-#undef EOF
-#endif
 
 #include "kiv/data/AdoTypes.h"
 #include "kiv/data/Connection.h"
