@@ -32,6 +32,9 @@ struct Backend {
   std::function<std::string()> freshDatabase;
   // Optional: called after the test with the string freshDatabase gave.
   std::function<void(const std::string&)> dropDatabase;
+  // The database folds unquoted identifiers to lower case (PostgreSQL), so a
+  // column created as Name is named "name".
+  bool foldsUnquotedNames = false;
 };
 
 inline void PrintTo(const Backend& b, std::ostream* os) {

@@ -44,10 +44,18 @@ double Serial(long long days, double seconds) {
   return days >= 0 ? static_cast<double>(days) + fraction : static_cast<double>(days) - fraction;
 }
 
-// Splits a serial into the day count and microseconds since midnight.
+// Splits a serial into the day count and microseconds since midnight. The
+// time is rounded to the finest power-of-ten step the double resolves at
+// that date (1 µs today, 100 µs near year 9999), so a time read from the
+// database is written back exactly as it was.
 void SplitSerial(double serial, long long& days, long long& micros) {
   double whole = std::trunc(serial);
-  micros = std::llround(std::fabs(serial - whole) * 86400e6);
+  const double resolution =
+      (std::nextafter(std::fabs(serial), INFINITY) - std::fabs(serial)) * 86400e6;
+  long long step = 1;
+  while (static_cast<double>(step) < resolution && step < 1000000)
+    step *= 10;
+  micros = std::llround(std::fabs(serial - whole) * 86400e6 / static_cast<double>(step)) * step;
   days = static_cast<long long>(whole);
   if (micros >= 86400LL * 1000000) {  // rounded up to the next midnight
     micros = 0;
@@ -151,6 +159,36 @@ bool ParseMoney(std::string_view text, Currency& out) {
   return true;
 }
 
+// A plain decimal ("-12.3456") as Currency, exactly; false when it has more
+// than four decimals or does not fit.
+bool ParseDecimalCurrency(std::string_view text, Currency& out) {
+  std::size_t pos = 0;
+  bool negative = false;
+  if (pos < text.size() && (text[pos] == '-' || text[pos] == '+')) negative = text[pos++] == '-';
+  long long units = 0, frac = 0;
+  int digits = 0, fracDigits = 0;
+  while (pos < text.size() && text[pos] >= '0' && text[pos] <= '9') {
+    if (units > 922337203685476LL) return false;
+    units = units * 10 + (text[pos++] - '0');
+    ++digits;
+  }
+  if (pos < text.size() && text[pos] == '.') {
+    ++pos;
+    while (pos < text.size() && text[pos] >= '0' && text[pos] <= '9') {
+      if (++fracDigits > 4) return false;
+      frac = frac * 10 + (text[pos++] - '0');
+      ++digits;
+    }
+  }
+  if (pos != text.size() || digits == 0) return false;
+  for (int n = fracDigits; n < 4; ++n)
+    frac *= 10;
+  if (units > 922337203685477LL) return false;
+  const long long scaled = units * 10000 + frac;
+  out.scaled = negative ? -scaled : scaled;
+  return true;
+}
+
 Bytes ParseHexBytea(std::string_view text) {
   auto nibble = [](char c) -> int {
     if (c >= '0' && c <= '9') return c - '0';
@@ -172,8 +210,11 @@ Bytes ParseHexBytea(std::string_view text) {
   return out;
 }
 
-// Shortest text that reads back as the same double.
+// Shortest text that reads back as the same double; a whole number below
+// 2^53 in plain digits, which every numeric column type accepts.
 std::string DoubleText(double v) {
+  if (std::isfinite(v) && v == std::trunc(v) && std::fabs(v) < 9007199254740992.0)
+    return std::to_string(static_cast<long long>(v));
   char buf[64];
   auto [end, ec] = std::to_chars(buf, buf + sizeof buf, v);
   return std::string(buf, ec == std::errc() ? end : buf);
@@ -228,9 +269,9 @@ std::int32_t AdoTypeOf(Oid type) {
     case oid::Text:
       return adVarWChar;
     case oid::Varchar:
-      return adVarChar;
+      return adVarWChar;
     case oid::Bpchar:
-      return adChar;
+      return adWChar;
     case oid::Date:
       return adDBDate;
     case oid::Time:
@@ -247,7 +288,11 @@ std::int32_t AdoTypeOf(Oid type) {
   }
 }
 
-Variant ValueFromText(Oid type, std::string_view text) {
+Variant ValueFromText(Oid type, std::string_view text, bool numericAsCurrency) {
+  if (numericAsCurrency && type == oid::Numeric) {
+    Currency c;
+    if (ParseDecimalCurrency(text, c)) return Variant(c);
+  }
   switch (type) {
     case oid::Int2:
     case oid::Int4:

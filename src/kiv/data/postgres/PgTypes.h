@@ -40,8 +40,8 @@ inline constexpr Oid Uuid = 2950;
 }  // namespace oid
 
 // The standard data type code for a column type: int2 2, int4 3, int8 20,
-// float4 4, float8 5, numeric 131, money 6, bool 11, text 202, varchar 200,
-// bpchar 129, date 133, time 134, timestamp and timestamptz 135, bytea 205,
+// float4 4, float8 5, numeric 131, money 6, bool 11, text and varchar 202,
+// bpchar 130, date 133, time 134, timestamp and timestamptz 135, bytea 205,
 // uuid 72; every other type 12 (a variant, "other" to the controls).
 std::int32_t AdoTypeOf(Oid type);
 
@@ -51,7 +51,9 @@ std::int32_t AdoTypeOf(Oid type);
 // and timestamps Date (timestamptz in the session's time zone, the offset
 // dropped); bytea Bytes; everything else String. A value that has no Date or
 // number form (infinity, NaN, a date before year 100) comes back as its text.
-Variant ValueFromText(Oid type, std::string_view text);
+// With numericAsCurrency (NumericAsCurrency of the column: NUMERIC(10,2) and
+// the like) a numeric is read exactly as Currency instead.
+Variant ValueFromText(Oid type, std::string_view text, bool numericAsCurrency = false);
 
 // A statement parameter as libpq sends it: its text (or raw bytes when
 // binary), or SQL NULL.

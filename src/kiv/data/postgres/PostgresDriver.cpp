@@ -106,6 +106,7 @@ class PostgresDriver final : public Driver {
     const int nRows = PQntuples(res.get());
     out.columns.resize(static_cast<std::size_t>(nCols));
     std::vector<Oid> types(static_cast<std::size_t>(nCols));
+    std::vector<char> currency(static_cast<std::size_t>(nCols));
     for (int c = 0; c < nCols; ++c) {
       ColumnInfo& col = out.columns[static_cast<std::size_t>(c)];
       const Oid type = PQftype(res.get(), c);
@@ -115,8 +116,10 @@ class PostgresDriver final : public Driver {
       const int mod = PQfmod(res.get(), c);
       if ((type == oid::Varchar || type == oid::Bpchar) && mod >= 4) col.definedSize = mod - 4;
       if (type == oid::Numeric && mod >= 4) {
-        col.precision = static_cast<std::uint8_t>(((mod - 4) >> 16) & 0xff);
-        col.numericScale = static_cast<std::uint8_t>((mod - 4) & 0xff);
+        // Precision runs to 1000; anything past 255 is simply "large" here.
+        const int precision = ((mod - 4) >> 16) & 0xffff, scale = (mod - 4) & 0xffff;
+        col.precision = static_cast<std::uint8_t>(precision > 255 ? 255 : precision);
+        col.numericScale = static_cast<std::uint8_t>(scale > 255 ? 255 : scale);
       }
       const Oid table = PQftable(res.get(), c);
       const int attnum = PQftablecol(res.get(), c);
@@ -128,6 +131,7 @@ class PostgresDriver final : public Driver {
           col.baseColumn = it->second;
         }
       }
+      currency[static_cast<std::size_t>(c)] = NumericAsCurrency(col);
     }
     out.values.reserve(static_cast<std::size_t>(nRows) * static_cast<std::size_t>(nCols));
     for (int r = 0; r < nRows; ++r) {
@@ -138,7 +142,8 @@ class PostgresDriver final : public Driver {
           out.values.push_back(ValueFromText(
               types[static_cast<std::size_t>(c)],
               std::string_view(PQgetvalue(res.get(), r, c),
-                               static_cast<std::size_t>(PQgetlength(res.get(), r, c)))));
+                               static_cast<std::size_t>(PQgetlength(res.get(), r, c))),
+              currency[static_cast<std::size_t>(c)] != 0));
         }
       }
     }
@@ -161,11 +166,17 @@ class PostgresDriver final : public Driver {
     if (auto it = keys_.find(key); it != keys_.end()) return it->second;
     // The name as the catalog spells it first (case kept), then as SQL
     // would read it unquoted (folded to lower case).
+    // The table on the search path spelt exactly so, else as an unquoted
+    // name would read (folded to lower case), else a "schema.table" name.
     static constexpr const char* kSql =
         "SELECT a.attname FROM pg_index i"
         " JOIN pg_attribute a ON a.attrelid = i.indrelid AND a.attnum = ANY(i.indkey)"
-        " WHERE i.indisprimary AND i.indrelid = COALESCE(to_regclass(quote_ident($1)),"
-        " to_regclass($1))"
+        " WHERE i.indisprimary AND i.indrelid = ("
+        "  SELECT c.oid FROM pg_class c JOIN pg_namespace n ON n.oid = c.relnamespace"
+        "  WHERE (c.relname::text IN ($1::text, lower($1::text)) AND pg_table_is_visible(c.oid))"
+        "   OR n.nspname || '.' || c.relname = $1::text"
+        "  ORDER BY (c.relname::text = $1::text OR n.nspname || '.' || c.relname = $1::text) DESC"
+        "  LIMIT 1)"
         " ORDER BY array_position(i.indkey::int2[], a.attnum)";
     std::vector<Param> params{Param{Variant(key), adVarWChar}};
     Result res = run(kSql, params, true);
@@ -296,6 +307,10 @@ std::unique_ptr<Driver> Open(std::string_view text) {
     throw Error(err::ProviderError, "PostgreSQL",
                 "Cannot connect to the PostgreSQL server: " + message);
   }
+  // Server notices (a cascading drop, a truncated identifier) are not
+  // errors; the library prints nothing.
+  PQsetNoticeProcessor(
+      conn, [](void*, const char*) {}, nullptr);
   auto driver = std::make_unique<PostgresDriver>(conn);
   // One fixed text form for dates, money, bytes and floats, whatever the
   // server's or the database's defaults.
