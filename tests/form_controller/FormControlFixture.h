@@ -1,0 +1,203 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#undef EOF
+
+#include <deque>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "kiv/data/Connection.h"
+#include "kiv/data/Field.h"
+#include "kiv/data/Recordset.h"
+#include "kiv/field_editor/KivUni.h"
+#include "kiv/form_controller/KivFormControl.h"
+#include "kiv/host/CheckBox.h"
+#include "kiv/host/ComboBox.h"
+#include "kiv/host/CommandButton.h"
+#include "kiv/host/Form.h"
+#include "kiv/host/HeadlessHost.h"
+#include "kiv/host/Label.h"
+#include "kiv/host/TextBox.h"
+#include "kiv/runtime/Conversions.h"
+
+namespace kiv::test {
+
+struct ShownBox {
+  std::string prompt;
+  int buttons = 0;
+  std::string title;
+};
+
+// A client maintenance screen over a real SQLite table: a controller, field
+// editors for the code, amount and join date, a text box and a combo box, two
+// check boxes (a BOOLEAN and an INTEGER field), an unbound text box tagged
+// "Locked" and an unbound label. Every message box and controller event is
+// recorded; message boxes are answered from `answers` (else their default).
+class FormControlTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    Host::SetCurrent(&host);
+    host.setAnswerCallback([this](std::string_view prompt, int buttons, std::string_view title) {
+      boxes.push_back({std::string(prompt), buttons, std::string(title)});
+      if (answers.empty()) return HeadlessHost::DefaultAnswer(buttons);
+      const int answer = answers.front();
+      answers.pop_front();
+      return answer;
+    });
+    db = Connection::OpenNew("sqlite::memory:");
+    db->Execute(
+        "CREATE TABLE Clients (Code VARCHAR(10) PRIMARY KEY, Name VARCHAR(40), Amount DOUBLE, "
+        "Joined DATE, Active BOOLEAN, Flag INTEGER, Category VARCHAR(10));"
+        "INSERT INTO Clients VALUES ('A', 'Alpha', 5, '2024-01-15', 1, -1, 'X');"
+        "INSERT INTO Clients VALUES ('B', NULL, NULL, NULL, 0, 5, 'Y');"
+        "INSERT INTO Clients VALUES ('C', 'Gamma', 7.5, '2024-03-01', 1, 0, 'Z');"
+        "CREATE TABLE Empty (Code VARCHAR(10) PRIMARY KEY, Name VARCHAR(40));"
+        "CREATE TABLE FieldNames (TableName VARCHAR(40), FieldName VARCHAR(40), "
+        "FriendlyName VARCHAR(40));"
+        "INSERT INTO FieldNames VALUES ('Clients', 'Code', 'Client code');"
+        "INSERT INTO FieldNames VALUES ('Clients', 'Name', NULL);"
+        "INSERT INTO FieldNames VALUES ('O''Brien', 'Code', 'Quoted');");
+
+    form = std::make_shared<Form>("frmClients");
+    ctl = KivFormControl::Create();
+    ctl->Name("ctlForm");
+    form->Add(ctl);
+    uniCode = addEditor("uniCode", "Code", tocText);
+    uniAmount = addEditor("uniAmount", "Amount", tocNumber);
+    uniJoined = addEditor("uniJoined", "Joined", tocDate);
+    txtName = std::make_shared<TextBox>("txtName");
+    txtName->DataField("Name");
+    form->Add(txtName);
+    cmbCategory = std::make_shared<ComboBox>("cmbCategory");
+    cmbCategory->DataField("Category");
+    for (const char* item : {"X", "Y", "Z"})
+      cmbCategory->AddItem(item);
+    form->Add(cmbCategory);
+    chkActive = std::make_shared<CheckBox>("chkActive");
+    chkActive->DataField("Active");
+    form->Add(chkActive);
+    chkFlag = std::make_shared<CheckBox>("chkFlag");
+    chkFlag->DataField("Flag");
+    form->Add(chkFlag);
+    txtTagged = std::make_shared<TextBox>("txtTagged");
+    txtTagged->Tag("LoCkEd");
+    form->Add(txtTagged);
+    lblNote = std::make_shared<Label>("lblNote");
+    form->Add(lblNote);
+
+    ctl->Source_Connection(db);
+    ctl->Source_Table("Clients");
+    ctl->Source_Fields("*");
+    ctl->SearchReturnFields("Code");
+    ctl->FieldNameTranslatorTable("FieldNames");
+    ctl->SecurityLevel(scEdit);
+    watch();
+  }
+
+  void TearDown() override { Host::SetCurrent(nullptr); }
+
+  std::shared_ptr<KivUni> addEditor(const std::string& name, const std::string& field,
+                                    std::int32_t type) {
+    auto editor = KivUni::Create();
+    editor->Name(name);
+    editor->Type_Of_Control(type);
+    editor->Data_Field(field);
+    form->Add(editor);
+    return editor;
+  }
+
+  void watch() {
+    auto& e = ctl->events;
+    e.BeforeMove.connect([this](bool& cancel) {
+      log.push_back("BeforeMove");
+      cancel = cancelMove;
+    });
+    e.RecordWillChange.connect([this](bool& prompt) {
+      log.push_back("RecordWillChange");
+      if (silentSave) prompt = false;
+    });
+    e.DataIsInvalid.connect([this](bool& ignore) {
+      log.push_back("DataIsInvalid");
+      ignore = ignoreInvalid;
+    });
+    e.Save.connect([this](bool& cancel, bool& validate) {
+      log.push_back("Save");
+      cancel = cancelSave;
+      if (skipValidation) validate = false;
+    });
+    e.AfterSave.connect([this] { log.push_back("AfterSave"); });
+    e.AfterMove.connect(
+        [this] { log.push_back(std::string("AfterMove") + (ctl->AddNewMode() ? " adding" : "")); });
+    e.Add.connect([this](bool& cancel) {
+      log.push_back("Add");
+      cancel = cancelAdd;
+    });
+    e.AfterAdd.connect([this] { log.push_back("AfterAdd"); });
+    e.UndoAdd.connect([this](bool&) { log.push_back("UndoAdd"); });
+    e.AfterUndoAdd.connect([this] { log.push_back("AfterUndoAdd"); });
+    e.Delete.connect([this](bool&) { log.push_back("Delete"); });
+    e.AfterDelete.connect([this] { log.push_back("AfterDelete"); });
+    e.Search.connect([this](bool& cancel) {
+      log.push_back("Search");
+      cancel = cancelSearch;
+    });
+    e.AfterSearch.connect([this] { log.push_back("AfterSearch"); });
+  }
+
+  bool open() {
+    std::string error;
+    const bool ok = ctl->OpenRecordset(error);
+    EXPECT_EQ(error, "");
+    log.clear();
+    boxes.clear();
+    return ok;
+  }
+
+  // The enabled state of the bar as a string in bar order, add and undo add
+  // as "a"/"u" when visible: e.g. "1111a111".
+  std::string bar() const {
+    std::string s;
+    auto bit = [](const CommandButton& b) { return b.Enabled() ? '1' : '0'; };
+    s += bit(ctl->cmdFirst());
+    s += bit(ctl->cmdPrevious());
+    s += bit(ctl->cmdNext());
+    s += bit(ctl->cmdLast());
+    const CommandButton& shown = ctl->cmdAdd().Visible() ? ctl->cmdAdd() : ctl->cmdUndoAdd();
+    s += bit(shown);
+    s += ctl->cmdAdd().Visible() ? 'a' : 'u';
+    s += bit(ctl->cmdDelete());
+    s += bit(ctl->cmdSave());
+    s += bit(ctl->cmdSearch());
+    return s;
+  }
+
+  std::string code() { return TextOf((*ctl->Form_Recordset())["Code"].Value()); }
+
+  std::string dbValue(const std::string& sql) {
+    Recordset rs;
+    rs.Open(sql, db);
+    return rs.EOF() ? "<none>" : TextOf(rs[0].Value());
+  }
+
+  HeadlessHost host;
+  std::deque<int> answers;
+  std::vector<ShownBox> boxes;
+  std::vector<std::string> log;
+  bool cancelMove = false, silentSave = false, ignoreInvalid = false, cancelSave = false,
+       skipValidation = false, cancelAdd = false, cancelSearch = false;
+
+  std::shared_ptr<Connection> db;
+  std::shared_ptr<Form> form;
+  std::shared_ptr<KivFormControl> ctl;
+  std::shared_ptr<KivUni> uniCode, uniAmount, uniJoined;
+  std::shared_ptr<TextBox> txtName, txtTagged;
+  std::shared_ptr<ComboBox> cmbCategory;
+  std::shared_ptr<CheckBox> chkActive, chkFlag;
+  std::shared_ptr<Label> lblNote;
+};
+
+}  // namespace kiv::test
