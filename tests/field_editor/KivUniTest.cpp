@@ -285,7 +285,9 @@ TEST_F(FieldEditorTest, PropertyBagRoundTrip) {
   EXPECT_TRUE(restored->AddNew_Mode());
   EXPECT_EQ(restored->Password_Chr(), "*");
   EXPECT_EQ(restored->Search_RecordSource(), "SELECT * FROM Customers");
-  // The display state is refreshed after loading.
+  // The widgets show the loaded text and mask; the display state is refreshed.
+  EXPECT_EQ(restored->txtText1().Text(), "42");
+  EXPECT_EQ(restored->txtText1().PasswordChar(), "*");
   EXPECT_EQ(restored->txtText1().BackColor(), 1);
   EXPECT_TRUE(restored->txtText1().Locked());
   EXPECT_TRUE(restored->cmdFunction().Visible());

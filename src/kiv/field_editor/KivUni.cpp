@@ -493,6 +493,7 @@ bool KivUni::funCode_Not_OK() {
 
 void KivUni::txtText1_Change() {
   m_Text = m_txtText1->Text();
+  if (m_loading) return;
   PropertyChanged("Text");
   events.Change.raise();
 }
@@ -532,6 +533,7 @@ void KivUni::txtText1_LostFocus() {
 
 void KivUni::chkCheck1_Click() {
   m_Text = m_chkCheck1->Value() == 1 ? "1" : "0";
+  if (m_loading) return;
   events.Click.raise();
 }
 
@@ -624,6 +626,25 @@ void KivUni::ReadProperties(PropertyBag& bag) {
   m_Password_Chr = text("Password_Chr");
   m_Search_RecordSource = text("Search_Recordsource");
   m_Invalid_Data = false;
+
+  // The widgets show what was loaded: the text (or the box's state) and the
+  // mask, without announcing a change the user did not make.
+  {
+    FlagGuard loading(m_loading);
+    if (m_Type_Of_Control == tocCheck) {
+      const std::string upper = UCase(Trim(m_Text));
+      m_Text = (upper == "0" || upper == "FALSE" || upper == "N") ? "0" : "1";
+      m_chkCheck1->Value(static_cast<std::int16_t>(m_Text == "0" ? 0 : 1));
+    } else {
+      m_txtText1->Text(m_Text);
+    }
+  }
+  try {
+    m_txtText1->PasswordChar(m_Password_Chr);
+  } catch (const Error& e) {
+    throw Error(e.number(), "KivUni",
+                Extender().Name() + ": property 'Password_Chr': " + e.description());
+  }
   Refresh_Control_State();
 }
 

@@ -232,6 +232,7 @@ class KivUni : public UserControl {
 
   bool booLookUp_Pending = false;
   bool m_inResize = false;
+  bool m_loading = false;  // restoring from a bag: widget changes are not announced
 };
 
 }  // namespace kiv
