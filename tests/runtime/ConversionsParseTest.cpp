@@ -60,6 +60,7 @@ TEST(ConversionsParseTest, IsDateOnTheInvariantLocale) {
       {"1/1/29", At(2029, 1, 1)},
       {"1/1/30", At(1930, 1, 1)},
       {"1/1/100", At(100, 1, 1)},
+      {"1/1/100 6:00 PM", DateTime{-657434.75}},  // before 1899 the time counts forward
       {"12/31/9999", At(9999, 12, 31)},
       {"12/6/2026 3:04 PM", At(2026, 12, 6, 15, 4)},
       {"12/6/2026 15:04:05", At(2026, 12, 6, 15, 4, 5)},

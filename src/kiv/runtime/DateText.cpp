@@ -49,7 +49,9 @@ std::string Pad(int v, std::size_t width) {
 }  // namespace
 
 bool SerialInRange(double serial) {
-  return std::isfinite(serial) && serial >= kMinDateSerial - 0.5 / 86400.0 &&
+  // Before 1899-12-30 the time counts forward from a more negative day, so
+  // the first day's times lie below its serial.
+  return std::isfinite(serial) && serial > kMinDateSerial - 86399.5 / 86400.0 &&
          serial < kMaxDateSerial + 0.5 / 86400.0;
 }
 
