@@ -13,8 +13,14 @@ DateTime At(int y, int mo, int d, int h = 0, int mi = 0, int s = 0) {
 struct Case {
   Variant value;
   const char* format;
-  const char* expected;
+  std::string expected;
 };
+
+int CurrentYearForTest() {
+  int y, m, d;
+  DateParts(CDate(Variant("1/1")), y, m, d);  // a date typed without its year
+  return y;
+}
 
 void ExpectAll(const std::vector<Case>& cases) {
   for (const Case& c : cases) {
@@ -33,6 +39,8 @@ TEST(FormatTest, ValueHandling) {
       {Variant("12/6/2026"), "0.00", "12/6/2026"},  // a date is no number
       {Variant("12/6/2026"), "yyyy-mm-dd", "2026-12-06"},
       {Variant("hello"), "yyyy-mm-dd", "hello"},
+      {Variant("5"), "Short Date", "5"},  // a typed number is no date
+      {Variant("12.6"), "dd/mm/yyyy", "06/12/" + std::to_string(CurrentYearForTest())},
       {Variant(kNull), "0.00", ""},
       {Variant(kNull), "0;-0;zero;\"nothing\"", "nothing"},
       {Variant(kNull), "Currency", ""},

@@ -590,13 +590,14 @@ bool NumberOf(const Variant& v, const Locale& locale, Decimal& out) {
   }
 }
 
-// The value as a date for a date format: dates, numbers as serials, text
-// that is a number or a date.
+// The value as a date for a date format: dates, numbers as serials, and
+// text that reads as a date. Text that is only a number stays as typed: a
+// "5" in a date field does not turn into 4 January 1900.
 bool DateOf(const Variant& v, const Locale& locale, DateTime& out) {
   Decimal d;
   if (v.type() == VarType::Date) {
     out = v.date();
-  } else if (v.isString() && !NumberOf(v, locale, d)) {
+  } else if (v.isString()) {
     if (!detail::ParseDateText(v.string(), locale, out)) return false;
   } else if (NumberOf(v, locale, d)) {
     double serial = 0.0;
