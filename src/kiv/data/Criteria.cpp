@@ -415,8 +415,9 @@ class Parser {
     // the search dialog writes a field name) is taken when the record set
     // has a field of that name: the longest run of words before the
     // operator that names a field wins; otherwise the first word is the name.
-    std::vector<std::size_t> ends;  // end of each further word
-    for (std::size_t p = pos_ + word.size();;) {
+    std::vector<std::size_t> ends;         // end of each further word
+    constexpr std::size_t kMaxWords = 16;  // keeps a long run of words linear
+    for (std::size_t p = pos_ + word.size(); ends.size() < kMaxWords;) {
       std::size_t q = p;
       while (q < s_.size() && IsBlank(s_[q]))
         ++q;
