@@ -29,10 +29,29 @@ struct ColumnInfo {
 // The whole result of a query: column metadata and the rows, row-major
 // (values[row * columns.size() + column]), each already converted by the
 // driver to the Variant subtype its column type calls for.
+//
+// A driver that cannot know the row count in advance may deliver the rows
+// in blocks instead (no reallocation of one huge array while reading):
+// blocks[i] holds kBlockRows rows (the last block fewer), and values is
+// then empty. Readers use rowCount() and at().
 struct ResultSet {
+  static constexpr std::size_t kBlockRows = 4096;
+
   std::vector<ColumnInfo> columns;
   std::vector<Variant> values;
-  std::size_t rowCount() const { return columns.empty() ? 0 : values.size() / columns.size(); }
+  std::vector<std::vector<Variant>> blocks;
+
+  std::size_t rowCount() const {
+    if (columns.empty()) return 0;
+    std::size_t n = values.size();
+    for (const auto& b : blocks)
+      n += b.size();
+    return n / columns.size();
+  }
+  const Variant& at(std::size_t row, std::size_t column) const {
+    if (blocks.empty()) return values[row * columns.size() + column];
+    return blocks[row / kBlockRows][(row % kBlockRows) * columns.size() + column];
+  }
 };
 
 // A value bound to a statement parameter, with the type of the column it is

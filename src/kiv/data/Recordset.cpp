@@ -1,6 +1,7 @@
 #include "kiv/data/Recordset.h"
 
 #include <algorithm>
+#include <bit>
 #include <cctype>
 #include <cmath>
 
@@ -146,6 +147,17 @@ Variant Recordset::Impl::originalValue(std::int32_t field) const {
   return row(order[static_cast<std::size_t>(pos)])[col];
 }
 
+std::uint32_t Recordset::Impl::appendRow(std::vector<Variant>&& values) {
+  const auto block = static_cast<std::size_t>(std::uint64_t{rows} >> blockShift);
+  if (block == blocks.size()) {
+    blocks.emplace_back();
+    blocks.back().reserve(ResultSet::kBlockRows * stride);
+  }
+  auto& b = blocks[block];
+  b.insert(b.end(), std::make_move_iterator(values.begin()), std::make_move_iterator(values.end()));
+  return rows++;
+}
+
 // --- Recordset -------------------------------------------------------------
 
 Recordset::Recordset() : impl_(std::make_shared<Impl>()) {
@@ -226,10 +238,19 @@ void Recordset::Open(std::string_view source, std::shared_ptr<Connection> connec
     }
   }
 
+  const std::size_t rows = result.rowCount();
   d.columns = std::move(result.columns);
   d.stride = d.columns.size();
-  d.values = std::move(result.values);
-  const std::size_t rows = d.rowCount();
+  d.blocks.clear();
+  if (!result.blocks.empty()) {
+    static_assert((ResultSet::kBlockRows & (ResultSet::kBlockRows - 1)) == 0);
+    d.blocks = std::move(result.blocks);
+    d.blockShift = static_cast<unsigned>(std::countr_zero(ResultSet::kBlockRows));
+  } else {
+    d.blocks.push_back(std::move(result.values));
+    d.blockShift = 32;
+  }
+  d.rows = static_cast<std::uint32_t>(rows);
   d.deleted.assign(rows, 0);
   d.order.resize(rows);
   for (std::size_t i = 0; i < rows; ++i)
@@ -270,8 +291,9 @@ void Recordset::Close() {
   ++d.generation;
   d.columns.clear();
   d.fieldColumn.clear();
-  d.values.clear();
-  d.values.shrink_to_fit();
+  d.blocks.clear();
+  d.blocks.shrink_to_fit();
+  d.rows = 0;
   d.deleted.clear();
   d.order.clear();
   d.order.shrink_to_fit();
@@ -572,7 +594,7 @@ void Recordset::Update() {
         std::vector<Param> keyParams;
         std::string keyText;
         for (std::size_t i = 0; i < keyNames.size(); ++i) {
-          keyParams.push_back({key.values[i], adVariant});
+          keyParams.push_back({key.at(0, i), adVariant});
           if (!keyText.empty()) keyText += " AND ";
           keyText += driver.quoteIdentifier(keyNames[i]) + " = " +
                      driver.placeholder(static_cast<int>(i + 1));
@@ -582,7 +604,7 @@ void Recordset::Update() {
             keyParams);
         if (stored.rowCount() == 1)
           for (std::size_t i = 0; i < where.size(); ++i) {
-            Variant v = stored.values[i];
+            Variant v = stored.at(0, i);
             // A column the database returns without its declared type (a
             // rowid) keeps the record set's type.
             if (stored.columns[i].type != d.columns[where[i]].type && !v.isNull())
@@ -591,9 +613,7 @@ void Recordset::Update() {
           }
       }
     }
-    const auto newIndex = static_cast<std::uint32_t>(d.rowCount());
-    d.values.insert(d.values.end(), std::make_move_iterator(newRow.begin()),
-                    std::make_move_iterator(newRow.end()));
+    const auto newIndex = d.appendRow(std::move(newRow));
     d.deleted.push_back(0);
     d.order.push_back(newIndex);
     d.pos = static_cast<std::int64_t>(d.order.size()) - 1;
@@ -626,7 +646,7 @@ void Recordset::Update() {
       const auto affected =
           driver.execute("UPDATE " + table + " SET " + set + " WHERE " + where, params);
       if (affected == 0) throw Error(kRowConflict, kSource, kRowConflictText);
-      Variant* target = d.values.data() + std::size_t(d.editRow) * d.stride;
+      Variant* target = d.mutableRow(d.editRow);
       for (const auto c : changedCols)
         target[c] = d.buffer[c];
     }

@@ -38,8 +38,12 @@ struct Recordset::Impl {
   std::shared_ptr<kiv::Fields> fields;
   std::size_t stride = 0;
 
-  // Rows: values row-major, `stride` per row; new rows are appended.
-  std::vector<Variant> values;
+  // Rows, row-major, `stride` values per row, in blocks of 2^blockShift
+  // rows (a driver's single array is adopted as one block with a shift of
+  // 32); new rows are appended.
+  std::vector<std::vector<Variant>> blocks;
+  unsigned blockShift = 32;
+  std::uint32_t rows = 0;
   std::vector<std::uint8_t> deleted;  // per row
   // Visible rows (not deleted) in the current order.
   std::vector<std::uint32_t> order;
@@ -70,11 +74,18 @@ struct Recordset::Impl {
   std::string writeProblem;
   std::string keyProblem;
 
-  std::size_t rowCount() const { return stride ? values.size() / stride : 0; }
+  std::size_t rowCount() const { return rows; }
   bool hasCurrent() const {
     return !onDeleted && pos >= 0 && pos < static_cast<std::int64_t>(order.size());
   }
-  const Variant* row(std::uint32_t r) const { return values.data() + std::size_t(r) * stride; }
+  const Variant* row(std::uint32_t r) const {
+    const std::uint64_t mask = (std::uint64_t{1} << blockShift) - 1;
+    return blocks[static_cast<std::size_t>(std::uint64_t{r} >> blockShift)].data() +
+           static_cast<std::size_t>(r & mask) * stride;
+  }
+  Variant* mutableRow(std::uint32_t r) { return const_cast<Variant*>(row(r)); }
+  // Appends a row (stride values); returns its index.
+  std::uint32_t appendRow(std::vector<Variant>&& values);
 
   void requireOpen() const;
   void requireUpdatable() const;

@@ -589,6 +589,8 @@ ResultSet SqliteDriver::query(std::string_view sql, const std::vector<Param>& pa
     currency[static_cast<std::size_t>(i)] =
         NumericAsCurrency(result.columns[static_cast<std::size_t>(i)]);
 
+  // Rows are read into blocks: no reallocation of one huge array.
+  const std::size_t blockValues = ResultSet::kBlockRows * static_cast<std::size_t>(n);
   int rc;
   bool first = true;
   while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
@@ -598,9 +600,14 @@ ResultSet SqliteDriver::query(std::string_view sql, const std::vector<Param>& pa
           result.columns[static_cast<std::size_t>(i)].type = TypeFromStorage(st, i);
       first = false;
     }
+    if (result.blocks.empty() || result.blocks.back().size() == blockValues) {
+      result.blocks.emplace_back();
+      result.blocks.back().reserve(blockValues);
+    }
+    auto& block = result.blocks.back();
     for (int i = 0; i < n; ++i)
-      result.values.push_back(ReadValue(st, i, result.columns[static_cast<std::size_t>(i)],
-                                        currency[static_cast<std::size_t>(i)]));
+      block.push_back(ReadValue(st, i, result.columns[static_cast<std::size_t>(i)],
+                                currency[static_cast<std::size_t>(i)]));
   }
   if (rc != SQLITE_DONE) {
     const int code = sqlite3_extended_errcode(db_);
