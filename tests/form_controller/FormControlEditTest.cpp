@@ -209,7 +209,11 @@ TEST_F(FormControlTest, AddOnAnEmptySetSkipsThePromptAndUndoLocksAgain) {
   ctl->Save();
   EXPECT_EQ(dbValue("SELECT Name FROM Empty WHERE Code = 'N1'"), "New");
   ctl->Add();
+  log.clear();
   ctl->MoveRecordset(mvFirst);
+  // AfterMove comes before add mode is cleared.
+  EXPECT_EQ(log, (Lines{"BeforeMove", "AfterMove adding"}));
+  EXPECT_FALSE(ctl->AddNewMode());
   EXPECT_TRUE(boxes.empty());
   EXPECT_EQ(dbValue("SELECT COUNT(*) FROM Empty"), "1");
   EXPECT_EQ(uniCode->Text(), "N1");
