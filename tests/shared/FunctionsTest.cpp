@@ -5,6 +5,8 @@
 
 #include "kiv/data/AdoTypes.h"
 #include "kiv/host/Host.h"
+#include "kiv/host/Label.h"
+#include "kiv/host/TextBox.h"
 #include "kiv/runtime/Dispatch.h"
 #include "kiv/runtime/Error.h"
 #include "kiv/shared/Functions.h"
@@ -79,6 +81,12 @@ TEST(GetDataFieldName, DataFieldWinsThenDataFieldThenEmpty) {
   auto shared = std::make_shared<Probe>(std::map<std::string, std::optional<Variant>>{
       {"datafield", Variant("lower")}});  // member names match without regard to case
   EXPECT_EQ(GetDataFieldName(Variant(shared)), "lower");
+
+  // The host's own widgets: a bound text box, and a label that has no binding.
+  auto box = std::make_shared<TextBox>("txtName");
+  box->DataField("Name");
+  EXPECT_EQ(GetDataFieldName(Variant(box)), "Name");
+  EXPECT_EQ(GetDataFieldName(Variant(std::make_shared<Label>())), "");
 }
 
 TEST(AddWhereCondition, FollowsTheLibrarysSpacing) {
