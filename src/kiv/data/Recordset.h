@@ -38,18 +38,25 @@ class Field;
 //
 // Editing: writing a Field's Value starts an edit of the current row;
 // AddNew starts a new row (current until Update or CancelUpdate). A move,
-// AddNew or Close with an edit pending first saves it with Update (so a
-// failing save raises and the cursor stays). CancelUpdate drops the edit;
-// after AddNew it returns to the row that was current before. A failed
-// Update leaves the database unchanged and the pending edit in place.
-// UpdateBatch saves a pending edit; deletes are written immediately, so it
-// has nothing else to write.
+// Find, Sort, AddNew or Close with an edit pending first saves it with
+// Update (so a failing save raises and the cursor stays where it was).
+// CancelUpdate drops the edit; after AddNew it returns to the row that was
+// current before. A failed Update leaves the database unchanged and the
+// pending edit in place, so it can be corrected and saved again. Delete
+// writes at once (a failed Delete leaves the row in the record set);
+// UpdateBatch saves a pending edit and has nothing else to write, with
+// every lock type (adLockBatchOptimistic is served like adLockOptimistic).
+// Destroying a record set drops a pending edit without saving it.
+//
+// Find at EOF (or backward at BOF) finds nothing and raises nothing. A
+// cursor type is accepted and reported but every cursor is a static client
+// cursor (adUseServer is served as adUseClient).
 //
 // Values are converted to the field's type when written (an Integer field
 // takes "12" as 12; text that does not convert raises 13).
 //
 // Late-bound members: the properties and methods below by the same names;
-// Fields is also reachable as the default member ("Fields", "Item").
+// Fields takes an optional name or index ("Fields", "name").
 class Recordset : public Dispatch {
  public:
   Recordset();
