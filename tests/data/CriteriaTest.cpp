@@ -133,6 +133,7 @@ TEST(Criteria, NumbersBooleansAndCurrencyCompareNumerically) {
 
 TEST(Criteria, DatesCompareBySerial) {
   Check({
+      {"Due LIKE '1/*'", {0, 3}},
       {"Due = #1/2/2004#", {0}},  // the other 1/2/2004 has a time
       {"Due >= #1/2/2004#", {0, 1, 3, 4}},
       {"Due < #1/2/2004#", {2}},
@@ -142,6 +143,12 @@ TEST(Criteria, DatesCompareBySerial) {
       {"Due Date>#1/2/2004# AND Due Date<=#2/1/2004#", {1, 3}},
       {"Due > 37987", {0, 1, 3, 4}},  // a number is a serial (1/1/2004 is 37987)
   });
+  // A date without a text form matches no pattern, and the search goes on.
+  const Criteria like("Due LIKE '*'", Resolve);
+  const Variant outOfRange[] = {kNull, kNull, kNull, DateTime{1e300}};
+  EXPECT_FALSE(like.Matches(outOfRange));
+  EXPECT_TRUE(Criteria("Due > 0", Resolve).Matches(outOfRange));
+
   const LocaleScope uk(Locale::EnglishUK());
   Check({
       {"Due = #1/2/2004#", {1}},  // day first

@@ -333,7 +333,13 @@ bool Condition::Matches(const Variant& v) const {
     case VarType::Date: {
       if (op == Op::IsNull) return false;
       if (op == Op::NotNull) return true;
-      if (op == Op::Like) return pattern->Matches(TextOf(v));
+      if (op == Op::Like) {
+        // A value without a text form (a date out of the calendar's range)
+        // matches no pattern rather than failing the whole search.
+        std::string text;
+        if (!IgnoreErrors([&] { text = TextOf(v); })) return false;
+        return pattern->Matches(text);
+      }
       switch (v.type()) {
         case VarType::Integer:
           return Numeric(v.integer(), false);
