@@ -21,7 +21,9 @@ using ColumnResolver = std::function<int(std::string_view name)>;
 // Language:
 //   criteria   := condition { AND condition }
 //   condition  := field op value
-//   field      := identifier | [any text but "]"]
+//   field      := identifier | [any text but "]"] | words
+// where words are identifiers separated by blanks that together name a field
+// of the record set ("Order Date = #1/2/2004#"; the longest such run wins).
 //   op         := = | <> | < | > | <= | >= | LIKE
 //   value      := number | 'text' | #date# | NULL
 // Keywords (AND, LIKE, NULL) ignore case; blanks may surround every token,
@@ -45,7 +47,8 @@ using ColumnResolver = std::function<int(std::string_view name)>;
 //   - text compares without regard to case (byte order of the upper-cased
 //     UTF-8), against a text literal, or against a number or date literal as
 //     written in the criterion;
-//   - LIKE on a non-text value matches the value's text form;
+//   - LIKE on a non-text value matches the value's text form (a value that
+//     has none, such as a date beyond the calendar, matches nothing);
 //   - Null (and Empty) matches only "= NULL"; every other comparison with a
 //     Null value is false, and "<> NULL" is true for any non-Null value;
 //   - binary and object values match only "<> NULL".

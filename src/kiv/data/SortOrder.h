@@ -14,9 +14,10 @@ namespace kiv {
 
 // A parsed Sort text: "Field [ASC|DESC] {, Field [ASC|DESC]}". Keywords
 // ignore case, blanks may stand around every token, a field may be written
-// [in brackets]. The empty (or blank) text is the empty order, meaning "the
-// order the record set was opened in". Malformed text raises 3001; a field
-// the resolver does not know raises 3265.
+// [in brackets], or without them as several words when the record set has a
+// field of exactly that name ("Order Date DESC"). The empty (or blank) text is the empty order,
+// meaning "the order the record set was opened in". Malformed text raises 3001; a field the
+// resolver does not know raises 3265.
 //
 // Ordering: Null and Empty come first, then numbers, Booleans (True is -1)
 // and Dates (by serial) compared numerically with each other, then text
