@@ -32,6 +32,17 @@ std::string TextOf(const Variant& v);
 // The host's IsNumeric and IsDate: blanks around, a sign, separators and an
 // exponent are accepted; dates in the locale's numeric order, ISO yyyy-mm-dd,
 // with month names, and an optional time.
+//
+// Numbers: a sign or parentheses, the locale's currency symbol before or
+// after, &H and &O forms. Thousands separators must stand between groups of
+// three digits: "1,5" is not a number on an English machine (rather than
+// being read as 15), nor "1.5" on a German one.
+// Dates: numbers only are read strictly in the locale's order (no silent
+// swap of day and month), with one separator kind ("/", "-", "." or the
+// locale's) between them; two numbers are a day and month of the current
+// year, or a month and a year; month and day names in the locale's language
+// or English; two-digit years 00-29 are 2000-2029, 30-99 are 1930-1999;
+// 1 January 100 to 31 December 9999.
 bool IsNumeric(const Variant& v);
 bool IsDate(const Variant& v);
 
@@ -44,6 +55,11 @@ bool ParseDate(std::string_view text, DateTime& out, const Locale& locale = Loca
 // Long Date, Medium Date, Short Date, Long Time, Medium Time, Short Time) and
 // user-defined number, date and text formats. A text that is neither numeric
 // nor a date comes back unchanged; an empty format gives CStr-like text.
+// Numeric text is formatted as a number; with a date format only text that
+// reads as a date is formatted (a typed "5" is not turned into a 1900 date).
+// Number formats round half away from zero on the value's 15-digit decimal
+// form (2.345 -> "2.35") and never show "-0.00". Null gives "" or the fourth
+// section; Empty gives "".
 std::string Format(const Variant& value, std::string_view format);
 
 // Unicode-aware upper case (ICU), and the host's Trim/LTrim/RTrim (spaces only).
