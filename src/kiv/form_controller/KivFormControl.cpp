@@ -194,11 +194,11 @@ bool KivFormControl::openRecordset(std::string* strError) {
       if (strError) *strError = kNoPermission;
       return false;
     }
-    Form_Recordset(std::make_shared<Recordset>());
-    m_Form_Recordset->Open(SourceSQL(), m_Source_Connection, m_CursorType, m_LockType,
-                           adCmdUnspecified);
+    const auto rs = std::make_shared<Recordset>();
+    Form_Recordset(rs);
+    rs->Open(SourceSQL(), m_Source_Connection, m_CursorType, m_LockType, adCmdUnspecified);
     saveFailed_ = false;
-    if (m_Form_Recordset->State() == adStateOpen) {
+    if (rs->State() == adStateOpen) {
       result = true;
     } else if (strError) {
       *strError = kNotOpened;
@@ -218,16 +218,17 @@ bool KivFormControl::openRecordset(std::string* strError) {
   }
 }
 
-Recordset& KivFormControl::recordset() const {
+std::shared_ptr<Recordset> KivFormControl::recordset() const {
   if (!m_Form_Recordset) {
     throw Error(err::ObjectNotSet, "KivFormControl",
                 std::string(StandardErrorText(err::ObjectNotSet)));
   }
-  return *m_Form_Recordset;
+  return m_Form_Recordset;
 }
 
 bool KivFormControl::noCurrentRecord() const {
-  Recordset& rs = recordset();
+  const std::shared_ptr<Recordset> keep = recordset();
+  Recordset& rs = *keep;
   return rs.BOF() || rs.EOF();
 }
 

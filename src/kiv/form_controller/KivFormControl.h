@@ -192,7 +192,9 @@ class KivFormControl : public UserControl {
   void walk(F&& visit);
 
   bool openRecordset(std::string* strError);
-  Recordset& recordset() const;  // error 91 when there is none
+  // The form's record set, error 91 when there is none. Callers hold the
+  // reference while they work: an event handler may replace the record set.
+  std::shared_ptr<Recordset> recordset() const;
   bool noCurrentRecord() const;
   void lockByCurrentRecord();  // locks unless scEdit and a current record
 

@@ -102,7 +102,7 @@ bool KivFormControl::ConfirmLeaveRecord() {
   bool changed = DataHasChanged();
   // An edit whose save failed is still the user's unsaved work.
   if (!changed && saveFailed_) {
-    IgnoreErrors([&] { changed = recordset().EditMode() != adEditNone; });
+    IgnoreErrors([&] { changed = recordset()->EditMode() != adEditNone; });
   }
   if (!changed) {
     discardPendingEdit();
@@ -149,7 +149,8 @@ void KivFormControl::runMoveStep(std::int32_t mvDirection) {
 // Each step moves, then clamps the record set back onto its first or last
 // record, passing over failing calls.
 void KivFormControl::moveFirstStep() {
-  Recordset& rs = recordset();
+  const std::shared_ptr<Recordset> keep = recordset();
+  Recordset& rs = *keep;
   IgnoreErrors([&] { rs.MoveFirst(); });
   IgnoreErrors([&] {
     if (rs.BOF()) {
@@ -161,7 +162,8 @@ void KivFormControl::moveFirstStep() {
 }
 
 void KivFormControl::movePreviousStep() {
-  Recordset& rs = recordset();
+  const std::shared_ptr<Recordset> keep = recordset();
+  Recordset& rs = *keep;
   IgnoreErrors([&] { rs.MovePrevious(); });
   IgnoreErrors([&] {
     if (rs.BOF()) {
@@ -173,7 +175,8 @@ void KivFormControl::movePreviousStep() {
 }
 
 void KivFormControl::moveNextStep() {
-  Recordset& rs = recordset();
+  const std::shared_ptr<Recordset> keep = recordset();
+  Recordset& rs = *keep;
   IgnoreErrors([&] { rs.MoveNext(); });
   IgnoreErrors([&] {
     if (rs.BOF()) {
@@ -185,7 +188,8 @@ void KivFormControl::moveNextStep() {
 }
 
 void KivFormControl::moveLastStep() {
-  Recordset& rs = recordset();
+  const std::shared_ptr<Recordset> keep = recordset();
+  Recordset& rs = *keep;
   IgnoreErrors([&] { rs.MoveLast(); });
   IgnoreErrors([&] {
     if (rs.BOF()) {
@@ -202,7 +206,8 @@ void KivFormControl::Add() {
   CancelAdd = false;
   events.Add.raise(CancelAdd);
   if (CancelAdd) return;
-  Recordset& rs = recordset();
+  const std::shared_ptr<Recordset> keep = recordset();
+  Recordset& rs = *keep;
   if (!noCurrentRecord()) {
     if (!ConfirmLeaveRecord()) return;
   }
@@ -230,8 +235,8 @@ void KivFormControl::UndoAdd() {
   if (CancelUndoAdd) return;
   IgnoreErrors([&] { AddNewMode(false); });
   saveFailed_ = false;
-  IgnoreErrors([&] { recordset().CancelUpdate(); });
-  IgnoreErrors([&] { recordset().Move(0); });
+  IgnoreErrors([&] { recordset()->CancelUpdate(); });
+  IgnoreErrors([&] { recordset()->Move(0); });
   IgnoreErrors([&] { PopulateControls(); });
   IgnoreErrors([&] { cmdAdd().Visible(true); });
   IgnoreErrors([&] { cmdUndoAdd().Visible(false); });
@@ -250,7 +255,8 @@ void KivFormControl::Delete() {
       vb::vbYes) {
     return;
   }
-  Recordset& rs = recordset();
+  const std::shared_ptr<Recordset> keep = recordset();
+  Recordset& rs = *keep;
   try {
     // Unsaved changes to the record being deleted do not matter any more.
     if (rs.EditMode() == adEditInProgress) rs.CancelUpdate();
@@ -299,7 +305,8 @@ void KivFormControl::Search() {
     events.Search.raise(CancelSearch);
     if (CancelSearch) return;
     if (ConfirmLeaveRecord()) {
-      Recordset& rs = recordset();
+      const std::shared_ptr<Recordset> keep = recordset();
+      Recordset& rs = *keep;
       auto search = std::make_shared<Recordset>();
       search->CursorLocation(m_CursorLocation);
       search->CursorType(adOpenKeyset);
@@ -336,7 +343,8 @@ void KivFormControl::FindSearchRecord(const Variant& varSearchValues,
                                       const std::string& strSearchFields) {
   std::string criteria;
   try {
-    Recordset& rs = recordset();
+    const std::shared_ptr<Recordset> keep = recordset();
+    Recordset& rs = *keep;
     const std::vector<std::string> names = SplitAtCommas(strSearchFields);
     const Array& values = varSearchValues.array();
     for (std::size_t i = 0; i < names.size(); ++i) {
@@ -375,7 +383,8 @@ void KivFormControl::FindSearchRecord(const Variant& varSearchValues,
                            vb::vbCritical | vb::vbOKOnly, "Error");
     return;
   }
-  Recordset& rs = recordset();
+  const std::shared_ptr<Recordset> keep = recordset();
+  Recordset& rs = *keep;
   IgnoreErrors([&] { moveFirstStep(); });
   // A find that fails has found nothing: it is not taken for a match.
   const bool searched = IgnoreErrors([&] { rs.Find(criteria, 0, adSearchForward); });

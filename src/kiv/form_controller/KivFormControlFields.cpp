@@ -80,7 +80,8 @@ void KivFormControl::PopulateControls() {
     BlankControls();
     return;
   }
-  Recordset& rs = recordset();
+  const std::shared_ptr<Recordset> keep = recordset();
+  Recordset& rs = *keep;
   walk([&](Control& control, Kind kind) {
     const std::string name = GetDataFieldName(control);
     if (name.empty()) return;
@@ -170,8 +171,9 @@ void KivFormControl::LockUnlockControls(bool booLock) {
 
 bool KivFormControl::DataHasChanged() {
   bool changed = false;
-  if (!m_Form_Recordset) return false;
-  Recordset& rs = *m_Form_Recordset;
+  const std::shared_ptr<Recordset> keep = m_Form_Recordset;
+  if (!keep) return false;
+  Recordset& rs = *keep;
   walk([&](Control& control, Kind kind) {
     IgnoreErrors([&] {
       const std::string name = GetDataFieldName(control);
@@ -241,7 +243,8 @@ Variant KivFormControl::TextToFieldValue(Field& field, const std::string& text) 
 
 bool KivFormControl::UpdateRecordset() {
   try {
-    Recordset& rs = recordset();
+    const std::shared_ptr<Recordset> keep = recordset();
+    Recordset& rs = *keep;
     walk([&](Control& control, Kind kind) {
       const std::string name = GetDataFieldName(control);
       if (name.empty()) return;
