@@ -209,6 +209,17 @@ TEST_F(HeadlessHostTest, ModalFormsGoToDriversAndAreClosedWhenLeftOpen) {
                                       "Modal frmCalendar closed by the user", "Modal show frmOuter",
                                       "Modal show frmCalendar"}));
 
+  // A driver that hides the form ends the showing and leaves it loaded.
+  std::vector<std::string> formChanges;
+  calendar.events.PropertyChanged.connect([&](std::string& p) { formChanges.push_back(p); });
+  host.pushModalDriver([](Form& f) { f.Hide(); });
+  calendar.Show(vb::vbModal);
+  EXPECT_TRUE(calendar.IsLoaded());
+  EXPECT_FALSE(calendar.Visible());
+  calendar.Caption("Pick a date");
+  calendar.Unload();
+  EXPECT_EQ(formChanges, (std::vector<std::string>{"Visible", "Visible", "Caption"}));
+
   // A driver that fails leaves no form open behind the caller.
   host.setModalFallback(nullptr);
   host.pushModalDriver([](Form&) { throw Error(5, "test", "driver failed"); });

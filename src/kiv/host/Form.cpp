@@ -55,19 +55,46 @@ std::uint64_t Form::ModalShowCount() {
   return tlModalShows;
 }
 
+void Form::changed(const char* property) {
+  std::string name(property);
+  events.PropertyChanged.raise(name);
+}
+
+void Form::setVisible(bool value) {
+  if (value == visible_) return;
+  visible_ = value;
+  changed("Visible");
+}
+
 void Form::Caption(std::string value) {
+  if (value == caption_) return;
   caption_ = std::move(value);
+  changed("Caption");
+}
+
+void Form::Left(double value) {
+  if (value == left_) return;
+  left_ = value;
+  changed("Left");
+}
+
+void Form::Top(double value) {
+  if (value == top_) return;
+  top_ = value;
+  changed("Top");
 }
 
 void Form::Width(double value) {
   if (value == width_) return;
   width_ = value;
+  changed("Width");
   if (loaded_) resized();
 }
 
 void Form::Height(double value) {
   if (value == height_) return;
   height_ = value;
+  changed("Height");
   if (loaded_) resized();
 }
 
@@ -192,7 +219,7 @@ void Form::Show(int modal, Dispatch* owner) {
   if (modal == 0) {
     if (modalDepth_ > 0) return;  // already shown modally
     if (!loaded_) load();
-    if (loaded_) visible_ = true;
+    if (loaded_) setVisible(true);
     return;
   }
   if (modalDepth_ > 0 || visible_) {
@@ -200,7 +227,7 @@ void Form::Show(int modal, Dispatch* owner) {
   }
   if (!loaded_) load();
   if (!loaded_) return;  // the form unloaded itself while loading
-  visible_ = true;
+  setVisible(true);
   owner_ = owner;
   ++modalDepth_;
   ++tlModalShows;
@@ -216,7 +243,7 @@ void Form::Show(int modal, Dispatch* owner) {
 }
 
 void Form::Hide() {
-  visible_ = false;
+  setVisible(false);
 }
 
 void Form::Unload() {
@@ -228,14 +255,14 @@ void Form::Unload() {
   } catch (...) {
     unloading_ = false;
     loaded_ = false;
-    visible_ = false;
     active_ = nullptr;
+    setVisible(false);
     throw;
   }
   unloading_ = false;
   loaded_ = false;
-  visible_ = false;
   active_ = nullptr;
+  setVisible(false);
 }
 
 // ---- Late binding

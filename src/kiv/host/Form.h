@@ -36,9 +36,9 @@ class Form : public Dispatch {
   const std::string& Caption() const { return caption_; }
   void Caption(std::string value);
   double Left() const { return left_; }
-  void Left(double value) { left_ = value; }
+  void Left(double value);
   double Top() const { return top_; }
-  void Top(double value) { top_ = value; }
+  void Top(double value);
   double Width() const { return width_; }
   void Width(double value);  // runs Resize while loaded
   double Height() const { return height_; }
@@ -71,6 +71,8 @@ class Form : public Dispatch {
   // ---- Life cycle
   // modal: 0 modeless, 1 modal (vb::vbModal). owner: the calling control or form.
   void Show(int modal = 0, Dispatch* owner = nullptr);
+  // Hides the form; hiding a modally shown form ends its modal showing (the
+  // form stays loaded).
   void Hide();
   void Unload();
   bool IsLoaded() const { return loaded_; }
@@ -82,6 +84,9 @@ class Form : public Dispatch {
     Event<> Load;
     Event<> Resize;
     Event<> Unload;
+    // A GUI front end's view of the form: "Caption", "Left", "Top", "Width",
+    // "Height" or "Visible" changed.
+    Event<std::string> PropertyChanged;
   } events;
 
   // The number of modal showings begun on this thread; a click compares it
@@ -103,6 +108,8 @@ class Form : public Dispatch {
  private:
   friend class Control;
   void load();
+  void changed(const char* property);
+  void setVisible(bool value);
   void resized();
   void moveFocus(Control* target);
   void forgetControl(Control& control);

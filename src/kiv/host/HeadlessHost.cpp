@@ -326,8 +326,10 @@ void HeadlessHost::ShowModal(Form& form, Dispatch*) {
     driver = fallback_;
   }
   modalStack_.push_back(&form);
+  // A form that is still shown when its driver returns is closed as a user
+  // closing the window would; a hidden one has ended its modal showing.
   const auto closeIfOpen = [&] {
-    if (form.IsLoaded()) {
+    if (form.IsLoaded() && form.Visible()) {
       record("Modal", form.Name() + " closed by the user");
       form.Unload();
     }

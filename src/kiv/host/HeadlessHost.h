@@ -38,8 +38,9 @@ struct TranscriptEntry {
 //
 // A modal form is handed to the next queued one-shot driver, or else to the
 // fallback driver. A driver acts on the form (picks a date, presses OK) and
-// returns; if the form is still loaded afterwards, or there was no driver,
+// returns; if the form is still shown afterwards, or there was no driver,
 // the host unloads it as a user closing the window would, and records that.
+// A driver that hides the form ends the modal showing and leaves it loaded.
 class HeadlessHost : public Host {
  public:
   using AnswerCallback =
