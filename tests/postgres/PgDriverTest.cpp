@@ -4,6 +4,8 @@
 #include <string>
 
 #include "kiv/data/Connection.h"
+#include "kiv/data/Field.h"
+#include "kiv/data/Recordset.h"
 #include "kiv/data/postgres/PostgresDriver.h"
 #include "kiv/runtime/Error.h"
 #include "postgres/PgTestSupport.h"
@@ -209,6 +211,70 @@ TEST_F(PgDriver, ALostConnectionIsReportedAsSuch) {
   // Later calls keep failing the same way instead of crashing.
   e = ErrorOf([&] { conn_->Execute("SELECT 1"); });
   EXPECT_EQ(e.number(), kiv::err::ConnectionUnusable);
+}
+
+// Every value read can be written back and found again by the optimistic
+// check: a value that lost digits on the way would report a conflict.
+TEST_F(PgDriver, RecordSetsEditEveryTypeWithoutFalseConflicts) {
+  conn_->Execute(
+      "CREATE TABLE odd (id serial PRIMARY KEY, label text, ts timestamp, tz timestamptz,"
+      " n numeric, f real, d double precision, m money, j json, u uuid, raw bytea, tm time,"
+      " big bigint);"
+      "INSERT INTO odd (label, ts, tz, n, f, d, m, j, u, raw, tm, big) VALUES ('first',"
+      " '2026-12-06 09:24:24.123457', '2026-06-01 12:00:00.5+02', 123456789.123456789012,"
+      " 0.1, 1e-300, -12.34, '{\"a\": [1, 2]}', 'a0eebc99-9c0b-4ef8-bb6d-6bb9bd380a11',"
+      " '\\x00ff', '23:59:59.999999', 9007199254740993)");
+  const std::vector<std::pair<std::string, Variant>> edits{
+      {"label", Variant("second")},
+      {"ts", Variant(kiv::DateTime{46000.5})},
+      {"tz", Variant(kiv::DateTime{46000.25})},
+      {"n", Variant(2.5)},
+      {"f", Variant(0.2)},
+      {"d", Variant(3.0)},
+      {"m", Variant(kiv::Currency{99900})},
+      {"j", Variant("[3]")},
+      {"u", Variant("b0eebc99-9c0b-4ef8-bb6d-6bb9bd380a12")},
+      {"raw", Variant(kiv::Bytes{1, 2, 3})},
+      {"tm", Variant(kiv::DateTime{0.5})},
+      {"big", Variant(7)},
+  };
+  for (const auto& [column, value] : edits) {
+    auto rs = std::make_shared<kiv::Recordset>();
+    rs->Open("SELECT * FROM odd", conn_, kiv::adOpenKeyset, kiv::adLockOptimistic, -1);
+    (*rs)[column].Value(value);
+    EXPECT_NO_THROW(rs->Update()) << column;
+    rs->Close();
+    rs->Open("SELECT * FROM odd", conn_, kiv::adOpenKeyset, kiv::adLockOptimistic, -1);
+    EXPECT_EQ((*rs)[column].Value(), value) << column;
+  }
+
+  // A new row takes its generated key back and can be edited at once.
+  auto rs = std::make_shared<kiv::Recordset>();
+  rs->Open("SELECT id, label FROM odd", conn_, kiv::adOpenKeyset, kiv::adLockOptimistic, -1);
+  rs->AddNew();
+  (*rs)["label"].Value(Variant("added"));
+  rs->Update();
+  EXPECT_EQ((*rs)["id"].Value(), Variant(2));
+  (*rs)["label"].Value(Variant("added, then changed"));
+  rs->Update();
+  EXPECT_EQ(driver().query("SELECT label FROM odd WHERE id = 2").values[0],
+            Variant("added, then changed"));
+
+  // A table off the search path is written through its schema-qualified name.
+  const std::string other = schema() + "_y";
+  conn_->Execute("CREATE SCHEMA " + other + "; CREATE TABLE " + other +
+                 ".\"Price List\" (code text PRIMARY KEY, price numeric(10,2));"
+                 "INSERT INTO " +
+                 other + ".\"Price List\" VALUES ('A', 1.50)");
+  auto prices = std::make_shared<kiv::Recordset>();
+  prices->Open("SELECT * FROM " + other + ".\"Price List\"", conn_, kiv::adOpenKeyset,
+               kiv::adLockOptimistic, -1);
+  (*prices)["price"].Value(Variant(kiv::Currency{17500}));
+  prices->Update();
+  prices->Close();
+  EXPECT_EQ(driver().query("SELECT price FROM " + other + ".\"Price List\"").values[0],
+            Variant(kiv::Currency{17500}));
+  conn_->Execute("DROP SCHEMA " + other + " CASCADE");
 }
 
 }  // namespace

@@ -189,12 +189,21 @@ class PostgresDriver final : public Driver {
 
   std::string placeholder(int n) const override { return "$" + std::to_string(n); }
 
+  // A table off the search path is named "schema.table" in ColumnInfo; its
+  // two parts are quoted separately. Any other name is one identifier.
+  std::string quoteIdentifier(std::string_view name) const override {
+    if (auto it = qualified_.find(std::string(name)); it != qualified_.end())
+      return Driver::quoteIdentifier(it->second.first) + "." +
+             Driver::quoteIdentifier(it->second.second);
+    return Driver::quoteIdentifier(name);
+  }
+
   std::string equalsExpression(const std::string& quotedColumn, std::int32_t type,
                                const std::string& placeholderText) const override {
-    // A numeric read as a Double compares as a double, so a value with more
-    // digits than a Double holds still finds its row; a type without its own
+    // A numeric or bigint read as a Double compares as a double, so a value
+    // with more digits than a Double holds still finds its row; a type without its own
     // equality (json, arrays, ...) compares by its text, which is what was read.
-    if (type == adNumeric)
+    if (type == adNumeric || type == adBigInt)
       return "CAST(" + quotedColumn + " AS double precision) = CAST(" + placeholderText +
              " AS double precision)";
     if (type == adVariant) return "CAST(" + quotedColumn + " AS text) = " + placeholderText;
@@ -275,9 +284,10 @@ class PostgresDriver final : public Driver {
     for (int r = 0; r < PQntuples(res.get()); ++r) {
       if (r == 0) {
         const bool visible = PQgetvalue(res.get(), r, 2)[0] == 't';
-        info.name =
-            visible ? std::string(PQgetvalue(res.get(), r, 0))
-                    : std::string(PQgetvalue(res.get(), r, 1)) + "." + PQgetvalue(res.get(), r, 0);
+        const std::string relname = PQgetvalue(res.get(), r, 0);
+        const std::string nspname = PQgetvalue(res.get(), r, 1);
+        info.name = visible ? relname : nspname + "." + relname;
+        if (!visible) qualified_[info.name] = {nspname, relname};
       }
       info.columns.emplace(std::atoi(PQgetvalue(res.get(), r, 3)), PQgetvalue(res.get(), r, 4));
     }
@@ -287,6 +297,9 @@ class PostgresDriver final : public Driver {
   PGconn* conn_;
   std::unordered_map<Oid, TableInfo> tables_;
   std::unordered_map<std::string, std::vector<std::string>> keys_;
+  // "schema.table" names handed out -> (schema, table); kept across cache
+  // drops, as record sets opened earlier still write through them.
+  std::unordered_map<std::string, std::pair<std::string, std::string>> qualified_;
 };
 
 }  // namespace

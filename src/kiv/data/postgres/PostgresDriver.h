@@ -26,9 +26,16 @@
 // anything else carries the server's message, its detail when there is one,
 // and "(SQLSTATE xxxxx)".
 //
+// Optimistic locking compares numeric and bigint columns as doubles (the
+// form the record set holds them in) and types without an equality operator
+// (json, arrays, ...) by their text, so a value read and written back always
+// finds its row. A bigint past 2^53 is read as the nearest Double.
+//
 // Differences from SQLite: no hidden row locator is added, so a table
-// without a primary key gives read-only record sets. Statements run in
-// autocommit mode, one at a time.
+// without a primary key gives read-only record sets; unquoted identifiers
+// are folded to lower case by the server. A table that is not on the
+// search path is named "schema.table" (quoteIdentifier quotes the parts).
+// Statements run in autocommit mode, one at a time.
 namespace kiv::postgres {
 
 // True for the connection strings above.
