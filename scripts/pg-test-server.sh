@@ -103,7 +103,8 @@ start_server() {
     fi
   fi
 
-  dir=$(mktemp -d "${TMPDIR:-/tmp}/kiv-pg.XXXXXX")
+  # /tmp rather than $TMPDIR: the server user must be able to reach it.
+  dir=$(mktemp -d "${KIV_PG_TMPDIR:-/tmp}/kiv-pg.XXXXXX")
   echo "$dir" >"$state/dir"
   echo "$dir" >"$state/last-dir"
   chmod 700 "$dir"
