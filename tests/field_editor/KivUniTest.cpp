@@ -486,6 +486,22 @@ TEST_F(FieldEditorTest, ButtonPressedWhileTypingValidatesFirst) {
   uni->txtText1().SetFocus();
   other->SetFocus();
   EXPECT_EQ(count("calendar"), 1);
+
+  // A host lookup that opens no form: the press runs it once, not again on
+  // the click that ends the press.
+  uni->Type_Of_Control(tocText);
+  uni->Type_Of_LookUp(tolLookUp_Code);
+  uni->Use_Internal_LookUp_Form(false);
+  uni->txtText1().SetFocus();
+  uni->txtText1().type("A7");
+  log.clear();
+  uni->cmdFunction().click();
+  EXPECT_EQ(log, (std::vector<std::string>{"DataChanged A7 True", "LookUp"}));
+  // A click with the focus elsewhere runs the lookup from the click itself.
+  uni->cmdFunction().click();
+  EXPECT_EQ(count("LookUp"), 2);
+  uni->cmdFunction().pressKey(key::Space);  // the keyboard's click
+  EXPECT_EQ(count("LookUp"), 3);
 }
 
 TEST_F(FieldEditorTest, ResizeArithmetic) {

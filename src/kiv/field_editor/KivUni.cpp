@@ -133,7 +133,19 @@ void KivUni::createWidgets() {
   auto& b = m_cmdFunction->events;
   b.MouseDown.connect(
       [this](std::int16_t&, std::int16_t&, float&, float&) { cmdFunction_MouseDown(); });
-  b.Click.connect([this] { lookUpFromEvent(); });
+  b.MouseUp.connect([this](std::int16_t&, std::int16_t&, float&, float&) {
+    // The press already ran its lookup from the text box's lost focus: the
+    // click that ends the same press must not run it a second time.
+    m_skipNextClick = m_pressLookedUp;
+    m_pressLookedUp = false;
+  });
+  b.Click.connect([this] {
+    if (m_skipNextClick) {
+      m_skipNextClick = false;
+      return;
+    }
+    lookUpFromEvent();
+  });
 }
 
 // ---------------------------------------------------------------- properties
@@ -522,6 +534,7 @@ void KivUni::txtText1_LostFocus() {
     events.DataChanged.raise(newValue, m_Invalid_Data);
     if (booLookUp_Pending) {
       booLookUp_Pending = false;
+      m_pressLookedUp = true;
       lookUpFromEvent();
     }
   }
@@ -544,6 +557,8 @@ void KivUni::chkCheck1_LostFocus() {
 
 void KivUni::cmdFunction_MouseDown() {
   booLookUp_Pending = true;
+  m_pressLookedUp = false;
+  m_skipNextClick = false;
 }
 
 // ---------------------------------------------------------------- life cycle

@@ -34,6 +34,20 @@ enum Type_Of_LookUp : std::int32_t { tolNo_LookUp = 0, tolLookUp_Code = 1 };
 //
 // Inner widgets: txtText1 (text box), cmdFunction (lookup button),
 // chkCheck1 (check box).
+//
+// Choices worth knowing:
+// - The code check places the typed code in its statement safely: a text
+//   code between quotes with every quote doubled; a number code only when
+//   the text reads as a number, written in canonical form ('.' decimals),
+//   otherwise the code is invalid without a query. No typed text can change
+//   the statement.
+// - A lookup started by the editor's own widgets (the button, Ctrl+F, leaving
+//   the box after a press on the button) that fails is reported in a message
+//   box titled "KivUni" and leaves Text unchanged; host code calling
+//   cmdFunction_Click receives the kiv::Error itself.
+// - The calendar closed in any way other than a pick or Escape leaves Text
+//   unchanged.
+// - A loaded editor shows its stored text (or check state) and password mask.
 class KivUni : public UserControl {
  public:
   // Dispatch numbers of the events, as the event interface numbers them.
@@ -232,7 +246,10 @@ class KivUni : public UserControl {
 
   bool booLookUp_Pending = false;
   bool m_inResize = false;
-  bool m_loading = false;  // restoring from a bag: widget changes are not announced
+  bool m_loading = false;
+  bool m_pressLookedUp = false;  // the button press's lookup ran from the lost focus
+  bool m_skipNextClick = false;  // ... so the click ending that press is passed over  // restoring
+                                 // from a bag: widget changes are not announced
 };
 
 }  // namespace kiv
