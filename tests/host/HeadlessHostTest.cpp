@@ -1,6 +1,7 @@
 // The headless host: transcript, scripted answers, settings file, clock and
 // locale, and modal forms handed to drivers.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cmath>
 #include <filesystem>
@@ -80,9 +81,7 @@ TEST_F(HeadlessHostTest, MessageBoxesTakeQueuedAnswersThenTheCallbackThenTheDefa
 
 TEST_F(HeadlessHostTest, SettingsLiveInAJsonFileWrittenOnEverySave) {
   const auto dir =
-      std::filesystem::temp_directory_path() /
-      ("kiv_h3_settings_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-       "_" + std::to_string(reinterpret_cast<std::uintptr_t>(&host)));
+      std::filesystem::temp_directory_path() / ("kiv_host_settings_" + std::to_string(::getpid()));
   std::filesystem::create_directories(dir);
   const auto file = dir / "settings.json";
   std::filesystem::remove(file);
