@@ -63,6 +63,10 @@ inline constexpr std::int32_t ButtonText = static_cast<std::int32_t>(0x80000012)
 // A handler that sets KeyCode or KeyAscii to 0 suppresses the key's effect.
 // A disabled or invisible control (or one inside a disabled or invisible
 // user control) takes no input: the entry points return false.
+// An Error raised by a handler propagates to the caller of the entry point
+// (a GUI peer reports it; a script or test sees it). Hiding or disabling the
+// focused control leaves the focus where it is, without events, so a control
+// that re-lays itself out while it has the focus keeps it.
 class Control : public Dispatch {
  public:
   explicit Control(std::string name = "");
