@@ -226,6 +226,14 @@ TEST_F(FormControlTest, UndoAddUnlocksEvenForAViewOnlyUser) {
   ctl->UndoAdd();
   EXPECT_FALSE(txtName->Locked());
   EXPECT_EQ(bar(), "11110a001");
+
+  // Reopening in the middle of an add starts afresh, add button back.
+  ctl->SecurityLevel(scEdit);
+  ctl->Add();
+  ASSERT_TRUE(open());
+  EXPECT_FALSE(ctl->AddNewMode());
+  EXPECT_EQ(bar(), "11111a111");
+  EXPECT_EQ(uniCode->Text(), "A");
 }
 
 TEST_F(FormControlTest, DeleteOfTheLastAndOfTheOnlyRecord) {

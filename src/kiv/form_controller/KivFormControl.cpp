@@ -205,6 +205,9 @@ bool KivFormControl::openRecordset(std::string* strError) {
     }
     PopulateControls();
     AddNewMode(false);
+    // A fresh record set is never being added to: the add button is back.
+    cmdAdd().Visible(true);
+    cmdUndoAdd().Visible(false);
     if (noCurrentRecord()) {
       LockUnlockControls(true);
     } else {

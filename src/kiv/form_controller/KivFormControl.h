@@ -49,6 +49,16 @@ enum SecurityEnum : std::int32_t { scNoView = 0, scViewOnly = 1, scEdit = 2 };
 // differs from the state its value maps to, so a stored -1 or 5 survives a
 // load and an unchanged save.
 //
+// Leaving a record: when the user chooses not to save (or the data needs no
+// saving), any edit still pending in the record set is dropped, so the record
+// set never saves it behind the user's back; when a save on leaving fails,
+// the user stays on the record with the typed values, and the failed edit
+// counts as a change until it is saved or dropped.
+//
+// Values placed in SQL text or find criteria are quoted safely (a quote is
+// doubled, a number written in its canonical form); a search with several
+// return fields locates the record that matches all of them.
+//
 // Every button click and shortcut is an event boundary: a kiv::Error raised
 // by an action is reported in a message box (critical icon, title "Error",
 // the description followed by " (" number ")."), never passed to the host.
