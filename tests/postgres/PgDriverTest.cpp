@@ -199,6 +199,7 @@ TEST_F(PgDriver, ConnectionStringsInBothForms) {
   EXPECT_EQ(e.description().rfind("Cannot connect to the PostgreSQL server: ", 0), 0u)
       << e.description();
   EXPECT_EQ(e.description().find("secret"), std::string::npos);
+  EXPECT_EQ(e.description().find('\n'), std::string::npos) << e.description();
 }
 
 TEST_F(PgDriver, ALostConnectionIsReportedAsSuch) {
@@ -208,6 +209,7 @@ TEST_F(PgDriver, ALostConnectionIsReportedAsSuch) {
   kiv::Error e = ErrorOf([&] { driver().query("SELECT 1"); });
   EXPECT_EQ(e.number(), kiv::err::ConnectionUnusable);
   EXPECT_NE(e.description().find("lost"), std::string::npos) << e.description();
+  EXPECT_EQ(e.description().find('\n'), std::string::npos) << e.description();
   // Later calls keep failing the same way instead of crashing.
   e = ErrorOf([&] { conn_->Execute("SELECT 1"); });
   EXPECT_EQ(e.number(), kiv::err::ConnectionUnusable);

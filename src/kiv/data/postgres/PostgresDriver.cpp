@@ -65,10 +65,21 @@ std::string LibpqText(std::string_view text) {
 }
 
 // One libpq message line without its trailing newline.
+// A libpq message on one line: each run of blanks that holds a line break
+// becomes one space, and the trailing line break goes.
 std::string Chomp(const char* message) {
-  std::string s = message ? message : "";
-  while (!s.empty() && (s.back() == '\n' || s.back() == '\r' || s.back() == ' '))
-    s.pop_back();
+  std::string s, run;
+  for (const char* p = message ? message : ""; *p; ++p) {
+    const char c = *p;
+    if (c == '\n' || c == '\r' || c == '\t' || c == ' ') {
+      run.push_back(c);
+      continue;
+    }
+    if (!run.empty() && !s.empty())
+      s += run.find_first_of("\r\n") == std::string::npos ? run : std::string(" ");
+    run.clear();
+    s.push_back(c);
+  }
   return s;
 }
 
@@ -252,7 +263,15 @@ class PostgresDriver final : public Driver {
       if (const char* s = PQresultErrorField(res, PG_DIAG_MESSAGE_PRIMARY)) primary = s;
       if (const char* s = PQresultErrorField(res, PG_DIAG_MESSAGE_DETAIL)) detail = s;
     }
-    if (primary.empty()) primary = Chomp(PQerrorMessage(conn_));
+    if (primary.empty()) {
+      // libpq's own text, without the severity word it starts with.
+      primary = Chomp(PQerrorMessage(conn_));
+      for (std::string_view severity : {"FATAL:", "ERROR:"})
+        if (primary.starts_with(severity)) {
+          primary.erase(0, severity.size());
+          primary.erase(0, primary.find_first_not_of(' '));
+        }
+    }
     if (primary.empty()) primary = std::string("unexpected result ") + PQresStatus(status);
 
     const bool lost = PQstatus(conn_) == CONNECTION_BAD || sqlstate.starts_with("08") ||
@@ -263,7 +282,7 @@ class PostgresDriver final : public Driver {
     if (lost) {
       tables_.clear();
       keys_.clear();
-      RaiseConnectionLost("the connection to the PostgreSQL server was lost: " + message);
+      RaiseConnectionLost(message);
     }
     if (sqlstate == "23505") RaiseDuplicateKey(message);
     RaiseProviderError(message);
