@@ -1,0 +1,497 @@
+#include "kivform/Screen.h"
+
+#include <fstream>
+#include <functional>
+#include <sstream>
+#include <system_error>
+
+#include "kiv/data/Connection.h"
+#include "kiv/field_editor/KivUni.h"
+#include "kiv/form_controller/KivFormControl.h"
+#include "kiv/host/CheckBox.h"
+#include "kiv/host/ComboBox.h"
+#include "kiv/host/CommandButton.h"
+#include "kiv/host/DataFormat.h"
+#include "kiv/host/Form.h"
+#include "kiv/host/Label.h"
+#include "kiv/host/TextBox.h"
+#include "kiv/host/UserControl.h"
+#include "kiv/runtime/Conversions.h"
+#include "kiv/runtime/Error.h"
+#include "kiv/runtime/JsonPropertyBag.h"
+
+namespace kivform {
+
+using Json = nlohmann::ordered_json;
+using kiv::Variant;
+
+namespace {
+
+[[noreturn]] void Fail(std::string text) {
+  throw kiv::Error(kiv::kLibraryError, "kivform", std::move(text));
+}
+
+struct ControlType {
+  const char* name;
+  bool userControl;
+  std::function<std::shared_ptr<kiv::Control>()> create;
+};
+
+const std::vector<ControlType>& Types() {
+  static const std::vector<ControlType> types = {
+      {"KivFormControl", true, [] { return kiv::KivFormControl::Create(); }},
+      {"KivUni", true, [] { return kiv::KivUni::Create(); }},
+      {"TextBox", false, [] { return std::make_shared<kiv::TextBox>(); }},
+      {"ComboBox", false, [] { return std::make_shared<kiv::ComboBox>(); }},
+      {"CheckBox", false, [] { return std::make_shared<kiv::CheckBox>(); }},
+      {"Label", false, [] { return std::make_shared<kiv::Label>(); }},
+      {"CommandButton", false, [] { return std::make_shared<kiv::CommandButton>(); }},
+  };
+  return types;
+}
+
+const ControlType* FindType(std::string_view name) {
+  for (const auto& t : Types())
+    if (name == t.name) return &t;
+  return nullptr;
+}
+
+// A JSON parse error's byte offset as "line L, column C".
+std::string Position(std::string_view text, std::size_t byte) {
+  std::size_t line = 1, column = 1;
+  for (std::size_t i = 0; i + 1 < byte && i < text.size(); ++i) {
+    if (text[i] == '\n') {
+      ++line;
+      column = 1;
+    } else {
+      ++column;
+    }
+  }
+  return "line " + std::to_string(line) + ", column " + std::to_string(column);
+}
+
+const char* KindName(const Json& v) {
+  if (v.is_string()) return "a text";
+  if (v.is_boolean()) return "true or false";
+  if (v.is_number()) return "a number";
+  if (v.is_array()) return "a list";
+  if (v.is_object()) return "an object";
+  return "null";
+}
+
+// The bag a controller writes its properties to on --save: everything goes to
+// the JSON bag, except a record set, which is written as Nothing.
+class SaveBag : public kiv::PropertyBag {
+ public:
+  explicit SaveBag(kiv::JsonPropertyBag& inner) : inner_(inner) {}
+  Variant ReadProperty(std::string_view name, const Variant& def) override {
+    return inner_.ReadProperty(name, def);
+  }
+  Variant ReadVariantProperty(std::string_view name, const Variant& def) override {
+    return inner_.ReadVariantProperty(name, def);
+  }
+  void WriteProperty(std::string_view name, const Variant& value, const Variant& def) override {
+    if (value.isObject() && value.object() && value.object()->TypeName() == "Recordset") {
+      inner_.WriteProperty(name, Variant::Nothing(), def);
+      return;
+    }
+    inner_.WriteProperty(name, value, def);
+  }
+
+ private:
+  kiv::JsonPropertyBag& inner_;
+};
+
+bool IsSqliteFile(std::string_view uri) {
+  return uri.starts_with("sqlite:") && uri != "sqlite::memory:";
+}
+
+}  // namespace
+
+const std::vector<std::string>& Screen::ControlTypes() {
+  static const std::vector<std::string> names = [] {
+    std::vector<std::string> out;
+    for (const auto& t : Types())
+      out.emplace_back(t.name);
+    return out;
+  }();
+  return names;
+}
+
+Screen::~Screen() {
+  // Controls go before the connections their record sets use.
+  entries_.clear();
+  form_.reset();
+}
+
+std::unique_ptr<Screen> Screen::Load(const std::filesystem::path& file,
+                                     const LoadOptions& options) {
+  std::ifstream in(file, std::ios::binary);
+  if (!in) Fail(file.string() + ": cannot open the form file");
+  std::stringstream text;
+  text << in.rdbuf();
+  if (in.bad()) Fail(file.string() + ": cannot read the form file");
+  std::filesystem::path base = file.parent_path();
+  if (base.empty()) base = ".";
+  return Parse(text.str(), file.string(), base, options);
+}
+
+std::unique_ptr<Screen> Screen::Parse(std::string_view text, const std::string& origin,
+                                      const std::filesystem::path& baseDir,
+                                      const LoadOptions& options) {
+  std::unique_ptr<Screen> screen(new Screen());
+  screen->origin_ = origin;
+  Json doc;
+  try {
+    doc = Json::parse(text);
+  } catch (const Json::parse_error& e) {
+    std::string what = e.what();
+    const auto cut = what.find("syntax error");
+    Fail(origin + ": JSON syntax error at " + Position(text, e.byte) +
+         (cut == std::string::npos ? std::string() : ": " + what.substr(cut)));
+  }
+  screen->load(doc, baseDir, options);
+  return screen;
+}
+
+std::string Screen::where(std::string_view control) const {
+  return origin_ + ": control '" + std::string(control) + "'";
+}
+
+void Screen::load(const Json& doc, const std::filesystem::path& baseDir,
+                  const LoadOptions& options) {
+  if (!doc.is_object()) Fail(origin_ + ": a form file holds one JSON object");
+  for (const auto& [key, value] : doc.items()) {
+    if (key == "caption") {
+      if (!value.is_string()) Fail(origin_ + ": 'caption' must be a text, not " + KindName(value));
+    } else if (key == "width" || key == "height") {
+      if (!value.is_number() || value.get<double>() < 0)
+        Fail(origin_ + ": '" + key + "' must be a number of twips, not " + KindName(value));
+    } else if (key == "connections") {
+      if (!value.is_object()) Fail(origin_ + ": 'connections' must be an object of name: URI");
+    } else if (key == "controls") {
+      if (!value.is_array()) Fail(origin_ + ": 'controls' must be a list of controls");
+    } else if (key == "onLoad") {
+      if (!value.is_array()) Fail(origin_ + ": 'onLoad' must be a list of script lines");
+      for (const auto& line : value)
+        if (!line.is_string()) Fail(origin_ + ": every 'onLoad' action must be a text");
+    } else {
+      Fail(origin_ + ": unknown key '" + key +
+           "' (known: caption, width, height, connections, controls, onLoad)");
+    }
+  }
+  doc_ = doc;
+  form_ = std::make_shared<kiv::Form>("frmScreen");
+  if (doc.contains("caption")) form_->Caption(doc["caption"].get<std::string>());
+  if (doc.contains("width")) form_->Width(doc["width"].get<double>());
+  if (doc.contains("height")) form_->Height(doc["height"].get<double>());
+
+  openConnections(doc, baseDir, options);
+
+  if (doc.contains("controls")) {
+    std::size_t index = 0;
+    for (const auto& item : doc["controls"])
+      createControl(item, index++);
+  }
+  // Bags are read once every control exists, so a reference may name a
+  // control that comes later in the form's order.
+  for (auto& entry : entries_)
+    restoreControl(entry);
+  if (doc.contains("onLoad"))
+    for (const auto& line : doc["onLoad"])
+      loadActions_.push_back(line.get<std::string>());
+  form_->Show();
+}
+
+void Screen::openConnections(const Json& doc, const std::filesystem::path& baseDir,
+                             const LoadOptions& options) {
+  if (doc.contains("connections")) {
+    for (const auto& [name, value] : doc["connections"].items()) {
+      if (!value.is_string())
+        Fail(origin_ + ": connection '" + name + "' must be a URI text, not " + KindName(value));
+      connections_.push_back({name, value.get<std::string>(), nullptr});
+    }
+  }
+  // The URI each connection opens: the form's own (a relative SQLite path is
+  // taken from the form file's folder) unless --db replaces it.
+  std::vector<std::string> opened;
+  for (const auto& c : connections_) {
+    std::string uri = c.uri;
+    if (IsSqliteFile(uri)) {
+      std::filesystem::path path(uri.substr(7));
+      if (path.is_relative()) uri = "sqlite:" + (baseDir / path).lexically_normal().string();
+    }
+    opened.push_back(uri);
+  }
+  for (const auto& db : options.databases) {
+    std::size_t target = connections_.size();
+    const auto eq = db.find('=');
+    if (eq != std::string::npos) {
+      for (std::size_t i = 0; i < connections_.size(); ++i)
+        if (connections_[i].name == db.substr(0, eq)) target = i;
+    }
+    std::string uri = target < connections_.size() ? db.substr(eq + 1) : db;
+    if (target == connections_.size()) {
+      if (connections_.size() == 1) {
+        target = 0;
+      } else {
+        for (std::size_t i = 0; i < connections_.size(); ++i)
+          if (connections_[i].name == "main") target = i;
+      }
+    }
+    if (target == connections_.size())
+      Fail("--db " + db + ": " + origin_ +
+           " has no single connection to replace; write --db NAME=URI with one of its "
+           "connection names");
+    opened[target] = uri;
+  }
+  for (std::size_t i = 0; i < connections_.size(); ++i) {
+    const std::string& uri = opened[i];
+    const std::string what = origin_ + ": connection '" + connections_[i].name + "' (" + uri + ")";
+    // A missing SQLite file is reported rather than created empty.
+    if (IsSqliteFile(uri) && !std::filesystem::exists(std::filesystem::path(uri.substr(7))))
+      Fail(what + ": the database file does not exist");
+    try {
+      connections_[i].connection = kiv::Connection::OpenNew(uri);
+    } catch (const kiv::Error& e) {
+      Fail(what + ": cannot open the database: " + e.description());
+    }
+  }
+}
+
+void Screen::createControl(const Json& item, std::size_t index) {
+  const std::string at = origin_ + ": control #" + std::to_string(index + 1);
+  if (!item.is_object()) Fail(at + ": a control must be an object");
+  if (!item.contains("name") || !item["name"].is_string() ||
+      item["name"].get<std::string>().empty())
+    Fail(at + ": a control needs a 'name' text");
+  const std::string name = item["name"].get<std::string>();
+  const std::string here = where(name);
+  if (control(name)) Fail(here + ": a second control with the same name");
+  if (!item.contains("type") || !item["type"].is_string())
+    Fail(here + ": a control needs a 'type'");
+  const std::string type = item["type"].get<std::string>();
+  const ControlType* kind = FindType(type);
+  if (!kind) {
+    std::string known;
+    for (const auto& t : Types())
+      known += (known.empty() ? "" : ", ") + std::string(t.name);
+    Fail(here + ": unknown control type '" + type + "' (known: " + known + ")");
+  }
+  auto ctl = kind->create();
+  ctl->Name(name);
+  auto number = [&](const char* key) {
+    const Json& v = item[key];
+    if (!v.is_number()) Fail(here + ": '" + key + "' must be a number, not " + KindName(v));
+    return v.get<double>();
+  };
+  auto text = [&](const char* key) {
+    const Json& v = item[key];
+    if (!v.is_string()) Fail(here + ": '" + key + "' must be a text, not " + KindName(v));
+    return v.get<std::string>();
+  };
+  auto flag = [&](const char* key) {
+    const Json& v = item[key];
+    if (!v.is_boolean()) Fail(here + ": '" + key + "' must be true or false");
+    return v.get<bool>();
+  };
+  for (const auto& [key, value] : item.items()) {
+    if (key == "type" || key == "name" || key == "properties") continue;
+    if (key == "left" || key == "top" || key == "width" || key == "height") {
+      const double v = number(key.c_str());
+      if (key == "left") ctl->Left(v);
+      if (key == "top") ctl->Top(v);
+      if (key == "width") ctl->Width(v);
+      if (key == "height") ctl->Height(v);
+    } else if (key == "tabIndex") {
+      const double v = number("tabIndex");
+      if (v < 0 || v > 32767 || v != static_cast<double>(static_cast<int>(v)))
+        Fail(here + ": 'tabIndex' must be a whole number from 0 to 32767");
+      ctl->TabIndex(static_cast<std::int16_t>(v));
+    } else if (key == "tag") {
+      ctl->Tag(text("tag"));
+    } else if (key == "visible") {
+      ctl->Visible(flag("visible"));
+    } else if (key == "enabled") {
+      ctl->Enabled(flag("enabled"));
+    } else if (key == "dataField") {
+      const std::string field = text("dataField");
+      if (auto* u = dynamic_cast<kiv::UserControl*>(ctl.get())) {
+        u->extender().DataField(field);
+      } else if (ctl->hasMember("DataField")) {
+        ctl->let("DataField", Variant(field));
+      } else {
+        Fail(here + ": a " + type + " has no 'dataField' binding");
+      }
+    } else if (key == "dataFormat") {
+      auto* u = dynamic_cast<kiv::UserControl*>(ctl.get());
+      if (!u) Fail(here + ": 'dataFormat' belongs to the library's controls, not a " + type);
+      u->extender().DataFormat(std::make_shared<kiv::DataFormat>(text("dataFormat")));
+    } else if (key == "list") {
+      auto* combo = dynamic_cast<kiv::ComboBox*>(ctl.get());
+      if (!combo) Fail(here + ": only a ComboBox has a 'list'");
+      if (!value.is_array()) Fail(here + ": 'list' must be a list of texts");
+      for (const auto& entry : value) {
+        if (!entry.is_string()) Fail(here + ": every 'list' entry must be a text");
+        combo->AddItem(entry.get<std::string>());
+      }
+    } else {
+      Fail(here + ": unknown key '" + key +
+           "' (known: type, name, left, top, width, height, tabIndex, tag, visible, enabled, "
+           "dataField, dataFormat, list, properties)");
+    }
+  }
+  if (item.contains("properties") && !item["properties"].is_object())
+    Fail(here + ": 'properties' must be an object of property name: value");
+  form_->Add(ctl);
+  entries_.push_back({type, ctl, item});
+}
+
+void Screen::restoreControl(Entry& entry) {
+  const std::string here = where(entry.control->Name());
+  if (!entry.source.contains("properties")) return;
+  const Json& props = entry.source["properties"];
+  auto rethrow = [&](const kiv::Error& e, std::string_view property) {
+    // Errors of the bag already name the file, the control and the property.
+    if (e.description().starts_with(here)) throw;
+    Fail(here + (property.empty() ? std::string() : ": property '" + std::string(property) + "'") +
+         ": " + e.description() + " (" + std::to_string(e.number()) + ")");
+  };
+  if (auto* user = dynamic_cast<kiv::UserControl*>(entry.control.get())) {
+    kiv::JsonPropertyBag bag(here, props, this);
+    try {
+      user->ReadProperties(bag);
+    } catch (const kiv::Error& e) {
+      rethrow(e, "");
+    }
+    const auto unread = bag.unreadNames();
+    if (!unread.empty())
+      Fail(here + ": property '" + unread.front() + "': unknown property of a " + entry.type);
+    return;
+  }
+  for (const auto& [name, value] : props.items()) {
+    if (!entry.control->hasMember(name))
+      Fail(here + ": property '" + name + "': unknown property of a " + entry.type);
+    try {
+      const Variant v = kiv::JsonPropertyBag::Decode(value, this, here, name);
+      if (v.isObject())
+        entry.control->set(name, v);
+      else
+        entry.control->let(name, v);
+    } catch (const kiv::Error& e) {
+      rethrow(e, name);
+    }
+  }
+}
+
+std::shared_ptr<kiv::Control> Screen::control(std::string_view name) const {
+  return form_ ? form_->controlPtr(name) : nullptr;
+}
+
+std::shared_ptr<kiv::Connection> Screen::connection(std::string_view name) const {
+  for (const auto& c : connections_)
+    if (name.empty() || c.name == name) return c.connection;
+  return nullptr;
+}
+
+std::shared_ptr<kiv::Dispatch> Screen::resolve(std::string_view kind, std::string_view name) {
+  if (kind == "control") return control(name);
+  if (kind == "connection" && !name.empty()) return connection(name);
+  return nullptr;
+}
+
+std::optional<kiv::ObjectReference> Screen::nameOf(const std::shared_ptr<kiv::Dispatch>& object) {
+  for (const auto& e : entries_)
+    if (e.control == object) return kiv::ObjectReference{"control", e.control->Name()};
+  for (const auto& c : connections_)
+    if (c.connection == object) return kiv::ObjectReference{"connection", c.name};
+  return std::nullopt;
+}
+
+Json Screen::saveControl(Entry& entry) {
+  kiv::Control& c = *entry.control;
+  const std::string here = where(c.Name());
+  Json out = Json::object();
+  out["type"] = entry.type;
+  out["name"] = c.Name();
+  out["left"] = c.Left();
+  out["top"] = c.Top();
+  out["width"] = c.Width();
+  out["height"] = c.Height();
+  out["tabIndex"] = c.TabIndex();
+  if (!c.Tag().empty()) out["tag"] = c.Tag();
+  if (!c.Visible()) out["visible"] = false;
+  if (!c.Enabled()) out["enabled"] = false;
+  if (auto* user = dynamic_cast<kiv::UserControl*>(&c)) {
+    if (!user->extender().DataField().empty()) out["dataField"] = user->extender().DataField();
+    if (user->extender().DataFormat()) out["dataFormat"] = user->extender().DataFormatString();
+    kiv::JsonPropertyBag bag(here, this);
+    SaveBag save(bag);
+    user->WriteProperties(save);
+    out["properties"] = bag.json();
+    return out;
+  }
+  if (c.hasMember("DataField")) {
+    const std::string field = kiv::TextOf(c.get("DataField"));
+    if (!field.empty()) out["dataField"] = field;
+  }
+  if (auto* combo = dynamic_cast<kiv::ComboBox*>(&c); combo && combo->ListCount() > 0) {
+    Json list = Json::array();
+    for (std::int32_t i = 0; i < combo->ListCount(); ++i)
+      list.push_back(combo->List(i));
+    out["list"] = list;
+  }
+  if (entry.source.contains("properties")) {
+    Json props = Json::object();
+    for (const auto& [name, value] : entry.source["properties"].items())
+      props[name] = kiv::JsonPropertyBag::Encode(c.get(name), this, here, name);
+    out["properties"] = props;
+  }
+  return out;
+}
+
+Json Screen::save() {
+  Json out = Json::object();
+  out["caption"] = form_->Caption();
+  out["width"] = form_->Width();
+  out["height"] = form_->Height();
+  Json conns = Json::object();
+  for (const auto& c : connections_)
+    conns[c.name] = c.uri;
+  out["connections"] = conns;
+  Json controls = Json::array();
+  for (auto& e : entries_)
+    controls.push_back(saveControl(e));
+  out["controls"] = controls;
+  Json actions = Json::array();
+  for (const auto& a : loadActions_)
+    actions.push_back(a);
+  out["onLoad"] = actions;
+  return out;
+}
+
+void Screen::saveTo(const std::filesystem::path& file) {
+  const std::string text = save().dump(2) + "\n";
+  std::filesystem::path temp = file;
+  temp += ".tmp";
+  {
+    std::ofstream outFile(temp, std::ios::binary | std::ios::trunc);
+    if (!outFile) Fail(file.string() + ": cannot write the form file");
+    outFile << text;
+    outFile.flush();
+    if (!outFile) {
+      outFile.close();
+      std::error_code ignored;
+      std::filesystem::remove(temp, ignored);
+      Fail(file.string() + ": cannot write the form file");
+    }
+  }
+  std::error_code ec;
+  std::filesystem::rename(temp, file, ec);
+  if (ec) {
+    std::filesystem::remove(temp, ec);
+    Fail(file.string() + ": cannot write the form file");
+  }
+}
+
+}  // namespace kivform
