@@ -295,6 +295,8 @@ TEST_F(FormControlTest, FindSearchRecordMatchesByTypeAndReportsUnknownFields) {
   EXPECT_EQ(code(), "C");
   ctl->FindSearchRecord(Variant(Array::Of({Variant("1/15/2024")})), "Joined");
   EXPECT_EQ(code(), "A");
+  ctl->FindSearchRecord(Variant(Array::Of({Variant("False")})), "Active");
+  EXPECT_EQ(code(), "B");
   ctl->FindSearchRecord(Variant(Array::Of({Variant("Gamma"), Variant("7.5")})), "Name,Amount");
   EXPECT_EQ(code(), "C");
   ctl->FindSearchRecord(Variant(Array::Of({Variant("Gamma"), Variant("5")})), "Name,Amount");

@@ -355,8 +355,12 @@ void KivFormControl::FindSearchRecord(const Variant& varSearchValues,
         case kCategoryNumber:
         case kCategoryBoolean: {
           // A number goes in its canonical form; a text that is none cannot match.
+          // A Boolean shown as "True" or "False" is -1 or 0.
           double number = 0;
-          if (!ParseNumber(Trim(value), number)) {
+          const std::string word = UCase(Trim(value));
+          if (word == "TRUE" || word == "FALSE") {
+            number = word == "TRUE" ? -1 : 0;
+          } else if (!ParseNumber(Trim(value), number)) {
             throw Error(err::TypeMismatch, "KivFormControl",
                         "'" + value + "' is not a number for the field " + names[i] + ".");
           }
