@@ -3,6 +3,8 @@
 -- Written for SQLite (the declared types CURRENCY, BOOLEAN and DATE give the
 -- currency, boolean and date columns); run it on an empty database.
 
+BEGIN TRANSACTION;
+
 CREATE TABLE Customers (
   Code        VARCHAR(10) NOT NULL PRIMARY KEY,
   Name        VARCHAR(60) NOT NULL,
@@ -75,3 +77,5 @@ INSERT INTO FieldNames VALUES ('Orders', 'OrderNo', 'Order number');
 INSERT INTO FieldNames VALUES ('Orders', 'CustomerCode', 'Customer code');
 INSERT INTO FieldNames VALUES ('Orders', 'OrderDate', 'Order date');
 INSERT INTO FieldNames VALUES ('OrderLines', 'ProductCode', 'Product code');
+
+COMMIT;

@@ -1,0 +1,87 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#undef EOF
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <unistd.h>
+
+#include "kiv/data/Connection.h"
+#include "kiv/data/Field.h"
+#include "kiv/data/Recordset.h"
+#include "kiv/runtime/Conversions.h"
+#include "kivform/Runner.h"
+
+namespace kivform::test {
+
+inline std::string ReadText(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+inline void WriteText(const std::filesystem::path& path, const std::string& text) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << text;
+}
+
+// A scratch folder holding the sample forms and a fresh orders database.
+class AppTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    dir = std::filesystem::temp_directory_path() /
+          ("kivform-" + std::string(info->test_suite_name()) + "-" + info->name() + "-" +
+           std::to_string(::getpid()));
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir);
+    for (const char* form : {"customers.json", "orders.json"})
+      std::filesystem::copy_file(samples() / form, dir / form);
+    freshDatabase();
+  }
+  void TearDown() override { std::filesystem::remove_all(dir); }
+
+  static std::filesystem::path samples() { return KIV_SAMPLES_DIR; }
+
+  void freshDatabase() {
+    std::filesystem::remove(dir / "orders.db");
+    auto db = kiv::Connection::OpenNew("sqlite:" + (dir / "orders.db").string());
+    db->Execute(ReadText(samples() / "orders.sql"));
+    db->Close();
+  }
+
+  // The first value of a query on the scratch database, as text.
+  std::string scalar(const std::string& sql) {
+    auto db = kiv::Connection::OpenNew("sqlite:" + (dir / "orders.db").string());
+    kiv::Recordset rs;
+    rs.Open(sql, db);
+    return rs.EOF() ? "<none>" : kiv::TextOf(rs[0].Value());
+  }
+
+  // Runs kivform; out and err receive what it printed.
+  int run(std::vector<std::string> args) {
+    std::ostringstream o, e;
+    const int status = kivform::Run(args, o, e);
+    out = o.str();
+    err = e.str();
+    return status;
+  }
+
+  std::string file(const std::string& name, const std::string& text) {
+    WriteText(dir / name, text);
+    return (dir / name).string();
+  }
+
+  std::filesystem::path dir;
+  std::string out, err;
+};
+
+}  // namespace kivform::test

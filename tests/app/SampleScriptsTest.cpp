@@ -1,0 +1,57 @@
+#include "app/AppTestSupport.h"
+
+namespace kivform::test {
+namespace {
+
+// Every tour script runs green on a fresh database, and prints the
+// transcript of what it did.
+TEST_F(AppTest, TourScriptsPassOnTheCustomersScreen) {
+  int scripts = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(samples() / "tour")) {
+    if (entry.path().extension() != ".script") continue;
+    ++scripts;
+    freshDatabase();
+    const int status = run({(dir / "customers.json").string(), "--script", entry.path().string()});
+    EXPECT_EQ(status, kExitOk) << entry.path() << "\n" << out << err;
+    EXPECT_NE(out.find(" 0 failed"), std::string::npos) << out;
+    EXPECT_EQ(out.find("FAILED"), std::string::npos) << out;
+    EXPECT_EQ(err, "");
+  }
+  EXPECT_GE(scripts, 5);
+}
+
+TEST_F(AppTest, OrdersScriptPassesAndTranscriptShowsBoxesAndEvents) {
+  const int status =
+      run({(dir / "orders.json").string(), "--script", (samples() / "orders.script").string()});
+  EXPECT_EQ(status, kExitOk) << out << err;
+  EXPECT_NE(out.find("MsgBox title=\"Save\" buttons=OKOnly icon=Exclamation prompt=\"You have "
+                     "entered invalid data, the record was not saved.\" -> OK"),
+            std::string::npos)
+      << out;
+  EXPECT_NE(out.find("Event ctlForm.AfterMove"), std::string::npos);
+  EXPECT_NE(out.find("Event uniCustomerCode.DataChanged \"C9\" True"), std::string::npos) << out;
+}
+
+// A failed expectation names its line, the run goes on, and the status is 1;
+// an answer nobody used counts as a failure too.
+TEST_F(AppTest, FailedExpectationsNameTheirLineAndGiveStatusOne) {
+  const auto script = file("bad.script",
+                           "expect uniCode.Text \"C2\"\n"
+                           "click ctlForm.cmdNext\n"
+                           "expect uniCode.Text \"C2\"\n"
+                           "answer Yes\n"
+                           "expect message \"Hello\"\n");
+  EXPECT_EQ(run({(dir / "customers.json").string(), "--script", script}), kExitFailed);
+  EXPECT_NE(out.find("FAILED " + script + ":1: expect uniCode.Text \"C2\": the value is \"C1\""),
+            std::string::npos)
+      << out;
+  EXPECT_EQ(out.find(script + ":3"), std::string::npos) << out;
+  EXPECT_NE(out.find(script + ":5: expect message \"Hello\": no message box was shown"),
+            std::string::npos);
+  EXPECT_NE(out.find("FAILED " + script + ":4: no message box took this answer"),
+            std::string::npos);
+  EXPECT_NE(out.find("3 checks, 3 failed"), std::string::npos) << out;
+}
+
+}  // namespace
+}  // namespace kivform::test
