@@ -368,7 +368,8 @@ TEST_F(FormControlTest, DuplicateKeyWordsAreFoundInAnyLetterCase) {
 
 TEST_F(FormControlTest, ConflictingSaveByASecondConnectionKeepsTheOtherWritersData) {
   ASSERT_TRUE(open());
-  db->Execute("UPDATE Clients SET Name = 'Other user' WHERE Code = 'A'");
+  auto other = Connection::OpenNew("sqlite:" + dbPath.string());
+  other->Execute("UPDATE Clients SET Name = 'Other user' WHERE Code = 'A'");
   txtName->Text("Mine");
   ctl->Save();
   ASSERT_EQ(boxes.size(), 1u);

@@ -5,7 +5,10 @@
 #include <cstdio>
 #undef EOF
 
+#include <unistd.h>
+
 #include <deque>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -48,7 +51,12 @@ class FormControlTest : public ::testing::Test {
       answers.pop_front();
       return answer;
     });
-    db = Connection::OpenNew("sqlite::memory:");
+    // A database file, so that a second connection can share it.
+    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    dbPath = std::filesystem::temp_directory_path() /
+             ("kiv_form_" + std::to_string(::getpid()) + "_" + info->name() + ".db");
+    std::filesystem::remove(dbPath);
+    db = Connection::OpenNew("sqlite:" + dbPath.string());
     db->Execute(
         "CREATE TABLE Clients (Code VARCHAR(10) PRIMARY KEY, Name VARCHAR(40), Amount DOUBLE, "
         "Joined DATE, Active BOOLEAN, Flag INTEGER, Category VARCHAR(10));"
@@ -98,7 +106,14 @@ class FormControlTest : public ::testing::Test {
     watch();
   }
 
-  void TearDown() override { Host::SetCurrent(nullptr); }
+  void TearDown() override {
+    Host::SetCurrent(nullptr);
+    ctl.reset();
+    form.reset();
+    db.reset();
+    std::error_code ignored;
+    std::filesystem::remove(dbPath, ignored);
+  }
 
   std::shared_ptr<KivUni> addEditor(const std::string& name, const std::string& field,
                                     std::int32_t type) {
@@ -190,6 +205,7 @@ class FormControlTest : public ::testing::Test {
   bool cancelMove = false, silentSave = false, ignoreInvalid = false, cancelSave = false,
        skipValidation = false, cancelAdd = false, cancelSearch = false;
 
+  std::filesystem::path dbPath;
   std::shared_ptr<Connection> db;
   std::shared_ptr<Form> form;
   std::shared_ptr<KivFormControl> ctl;
