@@ -76,15 +76,18 @@ stop_server() {
     as_server_user "$bindir/pg_ctl" -D "$dir/data" -m fast -w -t 30 stop >/dev/null 2>&1 ||
       as_server_user "$bindir/pg_ctl" -D "$dir/data" -m immediate -w -t 30 stop >/dev/null 2>&1 || true
   fi
-  if [ -f "$state/watchdog" ]; then
-    kill -- "-$(cat "$state/watchdog")" 2>/dev/null || true
-    rm -f "$state/watchdog"
-  fi
   # Only ever remove a directory this script made.
   case "$dir" in
     */kiv-pg.*) rm -rf -- "$dir" ;;
   esac
   rm -f "$state/uri" "$state/dir" "$state/port"
+  # Last, end the watchdog (unless this is the watchdog doing the stop).
+  if [ -f "$state/watchdog" ]; then
+    local watchdog
+    watchdog=$(cat "$state/watchdog")
+    rm -f "$state/watchdog"
+    [ "$watchdog" = "$$" ] || kill -- "-$watchdog" 2>/dev/null || true
+  fi
 }
 
 start_server() {
