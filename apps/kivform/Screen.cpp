@@ -443,8 +443,14 @@ Json Screen::saveControl(Entry& entry) {
   }
   if (entry.source.contains("properties")) {
     Json props = Json::object();
-    for (const auto& [name, value] : entry.source["properties"].items())
-      props[name] = kiv::JsonPropertyBag::Encode(c.get(name), this, here, name);
+    for (const auto& [name, value] : entry.source["properties"].items()) {
+      // A widget's 16-bit values are written as plain numbers, as a form
+      // file gives them.
+      Variant current = c.get(name);
+      if (current.type() == kiv::VarType::Integer)
+        current = Variant(std::int32_t{current.integer()});
+      props[name] = kiv::JsonPropertyBag::Encode(current, this, here, name);
+    }
     out["properties"] = props;
   }
   return out;
