@@ -599,10 +599,20 @@ void Recordset::Update() {
           keyText += driver.quoteIdentifier(keyNames[i]) + " = " +
                      driver.placeholder(static_cast<int>(i + 1));
         }
-        const ResultSet stored = driver.query(
-            "SELECT " + JoinQuoted(driver, cols) + " FROM " + table + " WHERE " + keyText,
-            keyParams);
-        if (stored.rowCount() == 1)
+        // The row is written: from here a failure to read it back must not
+        // fail the Update. The key locates the row; the re-read refreshes
+        // the rest (the buffer's values stand in when it fails).
+        for (std::size_t i = 0; i < d.keyColumns.size(); ++i) {
+          const auto k = static_cast<std::size_t>(d.keyColumns[i]);
+          Variant v = key.at(0, i);
+          IgnoreErrors([&] { v = CoerceToColumn(v, d.columns[k]); });
+          newRow[k] = std::move(v);
+        }
+        IgnoreErrors([&] {
+          const ResultSet stored = driver.query(
+              "SELECT " + JoinQuoted(driver, cols) + " FROM " + table + " WHERE " + keyText,
+              keyParams);
+          if (stored.rowCount() != 1) return;
           for (std::size_t i = 0; i < where.size(); ++i) {
             Variant v = stored.at(0, i);
             // A column the database returns without its declared type (a
@@ -611,6 +621,7 @@ void Recordset::Update() {
               IgnoreErrors([&] { v = CoerceToColumn(v, d.columns[where[i]]); });
             newRow[where[i]] = std::move(v);
           }
+        });
       }
     }
     const auto newIndex = d.appendRow(std::move(newRow));
