@@ -108,11 +108,16 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     if (o.script) script = Script::Parse(ReadFile(*o.script), *o.script);
 
     screen = Screen::Load(o.form, o.load);
-    ScriptRunner runner(*screen, host, out);
+    // The load's transcript is printed only once the load actions succeeded:
+    // a screen that fails to load prints nothing but its error.
+    std::ostringstream loading;
+    ScriptRunner runner(*screen, host, loading);
     if (script) runner.check(script->lines());
-    out << "Form " << screen->form().Caption() << " (" << o.form << ")\n";
+    loading << "Form " << screen->form().Caption() << " (" << o.form << ")\n";
     runner.watchEvents();
     runner.runLoadActions();
+    out << loading.str();
+    runner.setOutput(out);
     if (script) {
       runner.run(script->lines());
       runner.finish();

@@ -81,21 +81,21 @@ int RunnerHost::MsgBox(std::string_view prompt, int buttons, std::string_view ti
 // ---- runner
 
 ScriptRunner::ScriptRunner(Screen& screen, RunnerHost& host, std::ostream& out)
-    : screen_(screen), host_(host), out_(out) {}
+    : screen_(screen), host_(host), out_(&out) {}
 
 void ScriptRunner::flush() {
   const auto& entries = host_.transcript();
   for (; printed_ < entries.size(); ++printed_) {
     const auto& e = entries[printed_];
-    out_ << "  " << (e.kind == "Trace" ? e.text : e.line()) << "\n";
+    *out_ << "  " << (e.kind == "Trace" ? e.text : e.line()) << "\n";
   }
-  out_.flush();
+  out_->flush();
 }
 
 void ScriptRunner::fail(const ScriptLine& line, const std::string& what) {
   ++failures_;
   flush();
-  out_ << "FAILED " << line.where() << ": " << line.text << ": " << what << "\n";
+  *out_ << "FAILED " << line.where() << ": " << line.text << ": " << what << "\n";
 }
 
 void ScriptRunner::watchEvents() {
@@ -251,7 +251,7 @@ Variant ScriptRunner::callMember(const ScriptLine& line, bool loadAction) {
     if (!(args[i] == before[i]))
       shown += (shown.empty() ? "" : ", ") + std::string("argument ") + std::to_string(i + 1) +
                " = " + Describe(args[i]);
-  if (!shown.empty()) out_ << "  " << shown << "\n";
+  if (!shown.empty()) *out_ << "  " << shown << "\n";
   if (loadAction && result.type() == kiv::VarType::Boolean && !result.boolean())
     Fail(line, line.args[0].text + " returned False" +
                    (args.empty() ? std::string() : ": " + kiv::TextOf(args[0])));
@@ -263,7 +263,7 @@ void ScriptRunner::runLoadActions() {
   for (const auto& text : screen_.loadActions()) {
     const ScriptLine line = Script::ParseLine(text, screen_.origin() + " onLoad", ++number);
     check({line});
-    out_ << "> " << line.text << "\n";
+    *out_ << "> " << line.text << "\n";
     if (line.verb == "call") {
       callMember(line, true);
     } else {
@@ -276,7 +276,7 @@ void ScriptRunner::runLoadActions() {
 void ScriptRunner::run(const std::vector<ScriptLine>& lines) {
   flush();
   for (const auto& line : lines) {
-    out_ << "> " << line.text << "\n";
+    *out_ << "> " << line.text << "\n";
     runLine(line);
     flush();
   }
@@ -286,12 +286,12 @@ void ScriptRunner::finish() {
   flush();
   for (const auto& where : host_.answerLines) {
     ++failures_;
-    out_ << "FAILED " << where << ": no message box took this answer\n";
+    *out_ << "FAILED " << where << ": no message box took this answer\n";
   }
   host_.answerLines.clear();
   for (const auto& where : calendarLines_) {
     ++failures_;
-    out_ << "FAILED " << where << ": no calendar was shown for this action\n";
+    *out_ << "FAILED " << where << ": no calendar was shown for this action\n";
   }
   calendarLines_.clear();
 }
@@ -415,16 +415,16 @@ void ScriptRunner::printSql(const ScriptLine& line) {
   std::string header;
   for (std::int32_t i = 0; i < fields.Count(); ++i)
     header += (i ? " | " : "") + fields[i].Name();
-  out_ << "  " << header << "\n";
+  *out_ << "  " << header << "\n";
   int rows = 0;
   for (; !rs->EOF(); rs->MoveNext()) {
     std::string row;
     for (std::int32_t i = 0; i < fields.Count(); ++i)
       row += (i ? " | " : "") + kiv::TextOf(fields[i].Value());
-    out_ << "  " << row << "\n";
+    *out_ << "  " << row << "\n";
     ++rows;
   }
-  out_ << "  (" << rows << (rows == 1 ? " row)\n" : " rows)\n");
+  *out_ << "  (" << rows << (rows == 1 ? " row)\n" : " rows)\n");
 }
 
 void ScriptRunner::expectSql(const ScriptLine& line) {

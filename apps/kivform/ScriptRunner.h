@@ -51,6 +51,9 @@ class ScriptRunner {
   // Reports answers and calendar actions that nothing used.
   void finish();
 
+  // Where the transcript goes from now on.
+  void setOutput(std::ostream& out) { out_ = &out; }
+
   int checks() const { return checks_; }
   int failures() const { return failures_; }
 
@@ -78,7 +81,7 @@ class ScriptRunner {
 
   Screen& screen_;
   RunnerHost& host_;
-  std::ostream& out_;
+  std::ostream* out_;
   std::size_t printed_ = 0;
   std::deque<std::string> calendarLines_;
   int checks_ = 0;
