@@ -20,11 +20,13 @@ namespace {
 const char* kUsage =
     "usage: kivform FORM.json [--db URI|NAME=URI]... [--script FILE] [--locale NAME]\n"
     "               [--settings FILE] [--today yyyy-mm-dd] [--save OUT.json]\n"
-    "               [--screenshot FILE.png]\n";
+    "               [--screenshot FILE.png]\n"
+    "       kivform --has-window   (exit status 0 when this build can show windows)\n";
 
 struct Options {
   std::string form;
   LoadOptions load;
+  bool hasWindow = false;
   std::optional<std::string> script, locale, settings, today, save, screenshot;
 };
 
@@ -54,6 +56,8 @@ Options ParseArgs(const std::vector<std::string>& args) {
       o.save = next();
     else if (a == "--screenshot")
       o.screenshot = next();
+    else if (a == "--has-window")
+      o.hasWindow = true;
     else if (a == "--help" || a == "-h")
       Usage("kivform runs a screen described in a form file");
     else if (a.starts_with("-"))
@@ -63,7 +67,7 @@ Options ParseArgs(const std::vector<std::string>& args) {
     else
       Usage("more than one form file: " + o.form + ", " + a);
   }
-  if (o.form.empty()) Usage("no form file given");
+  if (o.form.empty() && !o.hasWindow) Usage("no form file given");
   return o;
 }
 
@@ -87,6 +91,15 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
   std::unique_ptr<Screen> screen;
   try {
     const Options o = ParseArgs(args);
+    if (o.hasWindow) {
+      // Whether this build shows screens in windows (the demo asks).
+#ifdef KIVFORM_WITH_QT
+      return kExitOk;
+#else
+      err << "kivform: this build has no window front end\n";
+      return kExitFailed;
+#endif
+    }
     // Everything given is checked before the screen is loaded.
     if (o.locale) {
       const kiv::Locale* locale = kiv::Locale::ByName(*o.locale);
