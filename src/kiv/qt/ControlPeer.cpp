@@ -6,6 +6,7 @@
 #include <QFocusEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QResizeEvent>
 #include <QTimer>
 
 #include "kiv/host/Form.h"
@@ -264,6 +265,18 @@ bool ControlPeer::eventFilter(QObject* watched, QEvent* event) {
       if (self) focusing_ = false;
       break;
     }
+    case QEvent::Resize:
+      // Embedded in a layout, the widget is sized by the layout: the control follows.
+      if (watched == widget_ && !mirroring() && widget_->parentWidget() &&
+          widget_->parentWidget()->layout()) {
+        const QSize size = static_cast<QResizeEvent*>(event)->size();
+        Mirror mirror(*this);
+        fromUser([&] {
+          control_->Move(control_->Left(), control_->Top(), PixelsToTwips(size.width(), widget_),
+                         PixelsToTwips(size.height(), widget_));
+        });
+      }
+      break;
     default:
       break;
   }

@@ -1,0 +1,121 @@
+#include "kiv/qt/DataGridPeer.h"
+
+#include <QHeaderView>
+#include <QMouseEvent>
+
+#include "kiv/host/Column.h"
+#include "kiv/host/Columns.h"
+#include "kiv/host/DataGrid.h"
+#include "kiv/qt/Units.h"
+
+namespace kiv::qt {
+
+DataGridPeer::DataGridPeer(DataGrid& grid, QWidget* parent)
+    : ControlPeer(grid, new QTableView(parent)), model_(new RecordsetModel(grid, widget())) {
+  QTableView* view = tableView();
+  view->setModel(model_);
+  view->setSelectionBehavior(QAbstractItemView::SelectRows);
+  view->setSelectionMode(QAbstractItemView::SingleSelection);
+  view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  view->verticalHeader()->setDefaultSectionSize(view->fontMetrics().height() + 6);
+  view->horizontalHeader()->setSectionsClickable(true);
+  connect(view->horizontalHeader(), &QHeaderView::sectionClicked, this,
+          &DataGridPeer::userHeadClick);
+  watch(view->viewport());
+  refresh();
+}
+
+DataGridPeer::~DataGridPeer() = default;
+
+void DataGridPeer::detached(Control& control) {
+  model_->forget();
+  ControlPeer::detached(control);
+}
+
+void DataGridPeer::showProperty(std::string_view name) {
+  auto* grid = static_cast<DataGrid*>(control());
+  const bool all = name.empty();
+  if (all || name == "DataSource" || name == "Columns" || name == "Refresh" || name == "Caption" ||
+      name == "Width" || name == "Visible" || name == "DataField") {
+    model_->reset();
+    showColumns();
+    showCurrent();
+  } else if (name == "Row" || name == "Col") {
+    showCurrent();
+  }
+  if (all || name == "BackColor" || name == "ForeColor") {
+    showColours(grid->BackColor(), grid->ForeColor());
+  }
+  if (all || name == "BorderStyle") {
+    tableView()->setFrameShape(grid->BorderStyle() == 0 ? QFrame::NoFrame : QFrame::StyledPanel);
+  }
+  if (all || name == "Font") {
+    QFont font = tableView()->font();
+    font.setFamilies({QString::fromStdString(grid->font().Name), font.family()});
+    if (grid->font().Size > 0) font.setPointSizeF(grid->font().Size);
+    font.setBold(grid->font().Bold);
+    font.setItalic(grid->font().Italic);
+    tableView()->setFont(font);
+  }
+}
+
+void DataGridPeer::showColumns() {
+  auto* grid = static_cast<DataGrid*>(control());
+  const Columns& columns = grid->columns();
+  for (std::int32_t i = 0; i < columns.Count(); ++i) {
+    const Column& column = columns.Item(i);
+    tableView()->setColumnHidden(i, !column.Visible());
+    tableView()->setColumnWidth(i, TwipsToPixels(column.Width(), tableView()));
+  }
+}
+
+void DataGridPeer::showCurrent() {
+  auto* grid = static_cast<DataGrid*>(control());
+  const std::int32_t row = grid->Row();
+  QItemSelectionModel* selection = tableView()->selectionModel();
+  if (row < 0) {
+    selection->clearSelection();
+    return;
+  }
+  const QModelIndex index = model_->index(row, std::max(0, grid->Col()));
+  if (!index.isValid()) return;
+  selection->setCurrentIndex(index,
+                             QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+  tableView()->scrollTo(index);
+}
+
+void DataGridPeer::userHeadClick(int section) {
+  if (mirroring() || !control()) return;
+  auto* grid = static_cast<DataGrid*>(control());
+  fromUser([&] { grid->headClick(static_cast<std::int16_t>(section)); });
+}
+
+bool DataGridPeer::mousePressed(QMouseEvent& event) {
+  auto* grid = static_cast<DataGrid*>(control());
+  // The presses come from the view's viewport, in its coordinates.
+  const QModelIndex index = tableView()->indexAt(event.position().toPoint());
+  if (event.button() == Qt::LeftButton && index.isValid()) {
+    // The grid's own click: MouseDown, focus, the current cell, MouseUp, Click.
+    fromUser([&] { grid->clickCell(index.row(), index.column()); });
+    return true;
+  }
+  ControlPeer::mousePressed(event);
+  return true;
+}
+
+bool DataGridPeer::mouseReleased(QMouseEvent& event) {
+  // A click on a cell was completed on the press; other presses end here.
+  if (event.button() != Qt::LeftButton) ControlPeer::mouseReleased(event);
+  return true;
+}
+
+bool DataGridPeer::mouseDoubleClicked(QMouseEvent& event) {
+  const QModelIndex index = tableView()->indexAt(event.position().toPoint());
+  if (event.button() == Qt::LeftButton && index.isValid()) {
+    ControlPeer::mouseDoubleClicked(event);
+    return true;
+  }
+  return true;
+}
+
+}  // namespace kiv::qt

@@ -1,0 +1,57 @@
+#include "kiv/qt/LabelPeer.h"
+
+#include "kiv/host/Label.h"
+
+namespace kiv::qt {
+
+namespace {
+
+QString ShownCaption(const std::string& caption) {
+  const QString text = QString::fromStdString(caption);
+  QString shown;
+  for (qsizetype i = 0; i < text.size(); ++i) {
+    if (text.at(i) == QLatin1Char('&')) {
+      if (i + 1 < text.size() && text.at(i + 1) == QLatin1Char('&')) {
+        shown += QLatin1Char('&');
+        ++i;
+      }
+      continue;
+    }
+    shown += text.at(i);
+  }
+  return shown;
+}
+
+}  // namespace
+
+LabelPeer::LabelPeer(Label& label, QWidget* parent) : ControlPeer(label, new QLabel(parent)) {
+  this->label()->setTextFormat(Qt::PlainText);
+  refresh();
+}
+
+void LabelPeer::showProperty(std::string_view name) {
+  auto* model = static_cast<Label*>(control());
+  const bool all = name.empty();
+  if (all || name == "Caption") label()->setText(ShownCaption(model->Caption()));
+  if (all || name == "Alignment") {
+    const Qt::Alignment horizontal = model->Alignment() == 1   ? Qt::AlignRight
+                                     : model->Alignment() == 2 ? Qt::AlignHCenter
+                                                               : Qt::AlignLeft;
+    label()->setAlignment(horizontal | Qt::AlignTop);
+  }
+  if (all || name == "BackColor" || name == "ForeColor") {
+    showColours(model->BackColor(), model->ForeColor(), QPalette::Window, QPalette::WindowText);
+  }
+}
+
+bool LabelPeer::mousePressed(QMouseEvent& event) {
+  ControlPeer::mousePressed(event);
+  return true;
+}
+
+bool LabelPeer::mouseReleased(QMouseEvent& event) {
+  ControlPeer::mouseReleased(event);
+  return true;
+}
+
+}  // namespace kiv::qt

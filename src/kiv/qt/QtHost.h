@@ -1,0 +1,58 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include <QLocale>
+#include <QString>
+
+#include "kiv/host/Host.h"
+
+class QMessageBox;
+class QSettings;
+
+namespace kiv::qt {
+
+// The host on a Qt display: message boxes as QMessageBox with the host's
+// buttons, icons, default button and return codes; the beep; the mouse
+// pointer as an application override cursor; per-user settings in QSettings
+// under the application "KivControls"; the system clock; the system locale;
+// a modally shown form as a modal dialog that returns when the form unloads.
+class QtHost : public Host {
+ public:
+  // settingsFile: an INI file for the settings instead of the user's native
+  // store (tests use one so they do not touch the user's settings).
+  explicit QtHost(QString settingsFile = QString());
+  ~QtHost() override;
+
+  int MsgBox(std::string_view prompt, int buttons = 0, std::string_view title = "") override;
+  void Beep() override;
+  void SetMousePointer(int pointer) override;
+  std::string GetSetting(std::string_view app, std::string_view section, std::string_view key,
+                         std::string_view defaultValue = "") override;
+  void SaveSetting(std::string_view app, std::string_view section, std::string_view key,
+                   std::string_view value) override;
+  void ShowModal(Form& form, Dispatch* owner) override;
+
+  // Called with each message box once it is on the screen (a test answers it
+  // by clicking one of its buttons); nullptr: the user answers.
+  void onMessageBox(std::function<void(QMessageBox&)> driver) {
+    messageBoxDriver_ = std::move(driver);
+  }
+  // Called with each modally shown form's window once it is on the screen.
+  void onModalForm(std::function<void(Form&, QWidget&)> driver) {
+    modalDriver_ = std::move(driver);
+  }
+
+  // The library's regional settings for a Qt locale.
+  static Locale LocaleOf(const QLocale& locale);
+
+ private:
+  std::unique_ptr<QSettings> settings_;
+  std::function<void(QMessageBox&)> messageBoxDriver_;
+  std::function<void(Form&, QWidget&)> modalDriver_;
+  bool overrideCursor_ = false;
+};
+
+}  // namespace kiv::qt
