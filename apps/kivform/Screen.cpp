@@ -280,6 +280,21 @@ void Screen::createControl(const Json& item, std::size_t index) {
   }
   auto ctl = kind->create();
   ctl->Name(name);
+  try {
+    applyKeys(item, *ctl, type, here);
+  } catch (const kiv::Error& e) {
+    if (e.source() == "kivform") throw;
+    Fail(here + ": " + e.description() + " (" + std::to_string(e.number()) + ")");
+  }
+  if (item.contains("properties") && !item["properties"].is_object())
+    Fail(here + ": 'properties' must be an object of property name: value");
+  form_->Add(ctl);
+  entries_.push_back({type, ctl, item});
+}
+
+void Screen::applyKeys(const Json& item, kiv::Control& control, const std::string& type,
+                       const std::string& here) {
+  kiv::Control* ctl = &control;
   auto number = [&](const char* key) {
     const Json& v = item[key];
     if (!v.is_number()) Fail(here + ": '" + key + "' must be a number, not " + KindName(v));
@@ -316,7 +331,7 @@ void Screen::createControl(const Json& item, std::size_t index) {
       ctl->Enabled(flag("enabled"));
     } else if (key == "dataField") {
       const std::string field = text("dataField");
-      if (auto* u = dynamic_cast<kiv::UserControl*>(ctl.get())) {
+      if (auto* u = dynamic_cast<kiv::UserControl*>(ctl)) {
         u->extender().DataField(field);
       } else if (ctl->hasMember("DataField")) {
         ctl->let("DataField", Variant(field));
@@ -324,11 +339,11 @@ void Screen::createControl(const Json& item, std::size_t index) {
         Fail(here + ": a " + type + " has no 'dataField' binding");
       }
     } else if (key == "dataFormat") {
-      auto* u = dynamic_cast<kiv::UserControl*>(ctl.get());
+      auto* u = dynamic_cast<kiv::UserControl*>(ctl);
       if (!u) Fail(here + ": 'dataFormat' belongs to the library's controls, not a " + type);
       u->extender().DataFormat(std::make_shared<kiv::DataFormat>(text("dataFormat")));
     } else if (key == "list") {
-      auto* combo = dynamic_cast<kiv::ComboBox*>(ctl.get());
+      auto* combo = dynamic_cast<kiv::ComboBox*>(ctl);
       if (!combo) Fail(here + ": only a ComboBox has a 'list'");
       if (!value.is_array()) Fail(here + ": 'list' must be a list of texts");
       for (const auto& entry : value) {
@@ -341,10 +356,6 @@ void Screen::createControl(const Json& item, std::size_t index) {
            "dataField, dataFormat, list, properties)");
     }
   }
-  if (item.contains("properties") && !item["properties"].is_object())
-    Fail(here + ": 'properties' must be an object of property name: value");
-  form_->Add(ctl);
-  entries_.push_back({type, ctl, item});
 }
 
 void Screen::restoreControl(Entry& entry) {

@@ -93,6 +93,8 @@ class Screen : public kiv::ObjectResolver {
   void openConnections(const nlohmann::ordered_json& doc, const std::filesystem::path& baseDir,
                        const LoadOptions& options);
   void createControl(const nlohmann::ordered_json& item, std::size_t index);
+  void applyKeys(const nlohmann::ordered_json& item, kiv::Control& control, const std::string& type,
+                 const std::string& here);
   void restoreControl(Entry& entry);
   nlohmann::ordered_json saveControl(Entry& entry);
   std::string where(std::string_view control) const;

@@ -159,8 +159,10 @@ bool ParseKey(std::string_view spec, std::int16_t& keyCode, std::int16_t& shift)
     }
   }
   if (rest.size() >= 2 && rest[0] == 'f' && IsNumber(rest.substr(1))) {
-    const int n = std::stoi(rest.substr(1));
-    if (n < 1 || n > 12) return false;
+    int n = 0;
+    const std::string digits = rest.substr(1);
+    auto [p, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), n);
+    if (ec != std::errc() || p != digits.data() + digits.size() || n < 1 || n > 12) return false;
     keyCode = static_cast<std::int16_t>(111 + n);  // F1 is 112
     return true;
   }
