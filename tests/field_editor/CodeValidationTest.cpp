@@ -176,7 +176,7 @@ class FakeLauncher : public Dispatch {
             .method("ShowSearch",
                     [](FakeLauncher& f, B::Args& args) {
                       f.modal = CInt(Arg(args, 0));
-                      f.owner = ObjectAs<Dispatch>(Arg(args, 1));
+                      f.owner = ObjectAs<Dispatch>(Arg(args, 1)).get();
                       ++f.shown;
                       return Variant();
                     })
@@ -190,7 +190,7 @@ class FakeLauncher : public Dispatch {
   std::shared_ptr<Recordset> list;
   std::string returnFields;
   int modal = 0;
-  std::shared_ptr<Dispatch> owner;
+  Dispatch* owner = nullptr;  // not owned: the editor holds the launcher
   int shown = 0;
   std::string answer;
 };
@@ -207,7 +207,7 @@ TEST_F(CodeEditorTest, LookUpThroughTheLauncherWritesThePickedCode) {
   uni->cmdFunction().click();
   EXPECT_EQ(launcher->shown, 1);
   EXPECT_EQ(launcher->modal, 1);
-  EXPECT_EQ(launcher->owner, uni);
+  EXPECT_EQ(launcher->owner, uni.get());
   EXPECT_EQ(launcher->returnFields, "CustCode");
   EXPECT_EQ(launcher->friendlyNames, Variant("names"));
   ASSERT_TRUE(launcher->list);
