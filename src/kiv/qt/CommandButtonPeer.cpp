@@ -5,10 +5,20 @@
 
 #include "kiv/host/CommandButton.h"
 
+// The icons are compiled into the static library: register them once.
+static void RegisterIcons() {
+  static const bool registered = [] {
+    Q_INIT_RESOURCE(kiv_qt);
+    return true;
+  }();
+  (void)registered;
+}
+
 namespace kiv::qt {
 
 QIcon IconForPicture(std::string_view picture) {
   if (picture.empty()) return QIcon();
+  RegisterIcons();
   const QString name = QString::fromUtf8(picture.data(), static_cast<qsizetype>(picture.size()));
   const QString base = QFileInfo(name).completeBaseName();
   const QString resource = QStringLiteral(":/kiv/icons/") + base + QStringLiteral(".png");

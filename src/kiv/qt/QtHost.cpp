@@ -217,6 +217,7 @@ void QtHost::ShowModal(Form& form, Dispatch*) {
   auto* window = new FormWindow(form, &dialog);
   layout->addWidget(window);
   dialog.setWindowTitle(QString::fromStdString(form.Caption()));
+  dialog.resize(window->size());
   // The form ends its modal showing by unloading or hiding itself.
   QEventLoop loop;
   const auto unloadId = form.events.Unload.connect([&] { loop.quit(); });
