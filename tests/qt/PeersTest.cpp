@@ -11,6 +11,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QHeaderView>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -36,6 +37,7 @@
 #include "kiv/qt/FormWindow.h"
 #include "kiv/qt/PeerFactory.h"
 #include "kiv/qt/QtHost.h"
+#include "kiv/qt/Run.h"
 #include "kiv/qt/Units.h"
 
 namespace kiv::qt {
@@ -234,6 +236,17 @@ TEST_F(PeersTest, FormWindowPlacesControlsRunsResizeAndUnloadsOnClose) {
   window2.close();
   EXPECT_EQ(unloads, 1);
   EXPECT_FALSE(form2->IsLoaded());
+
+  // The runner's screenshot renders the form off screen to a PNG file.
+  QTemporaryDir dir;
+  const std::string shot = dir.filePath("form.png").toStdString();
+  form2->Show();
+  ASSERT_TRUE(Screenshot(*form2, shot));
+  QImage image(QString::fromStdString(shot));
+  EXPECT_EQ(image.width(), TwipsToPixels(form2->Width(), nullptr));
+  std::string error;
+  EXPECT_FALSE(Screenshot(*form2, dir.filePath("no/such/dir/form.png").toStdString(), &error));
+  EXPECT_NE(error.find("no/such/dir"), std::string::npos);
 }
 
 TEST_F(PeersTest, AnEmbeddedControlFollowsTheApplicationsLayout) {

@@ -37,11 +37,14 @@ bool DisplayAvailable() {
          !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
 }
 
-int RunWindow(Form& form) {
+int RunWindow(Form& form, bool screenHost) {
   std::unique_ptr<QApplication> app = EnsureApplication(false);
-  QtHost host;
   Host* previous = &Host::Current();
-  Host::SetCurrent(&host);
+  std::unique_ptr<QtHost> host;
+  if (screenHost) {
+    host = std::make_unique<QtHost>();
+    Host::SetCurrent(host.get());
+  }
   int status = 0;
   {
     FormWindow window(form);
@@ -54,7 +57,7 @@ int RunWindow(Form& form) {
       form.events.Unload.disconnect(id);
     }
   }
-  Host::SetCurrent(previous == &host ? nullptr : previous);
+  if (screenHost) Host::SetCurrent(previous);
   return status;
 }
 

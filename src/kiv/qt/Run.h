@@ -14,9 +14,10 @@ bool DisplayAvailable();
 
 // Shows a loaded form in a window and runs the event loop until the window
 // is closed or the form unloads. Creates the QApplication when there is none
-// and makes a QtHost current for the duration (message boxes, settings and
-// the pointer then go to the screen). Returns the event loop's exit code.
-int RunWindow(Form& form);
+// and, with screenHost, makes a QtHost current for the duration (message
+// boxes, settings and the pointer then go to the screen; without it the
+// caller's host stays current). Returns the event loop's exit code.
+int RunWindow(Form& form, bool screenHost = true);
 
 // Renders a form off screen (the offscreen platform when no QApplication
 // exists yet) and saves it as a PNG file. Returns false, with the reason in
