@@ -6,7 +6,7 @@
 
 namespace kiv {
 
-CheckBox::CheckBox(std::string name) : Control(std::move(name)) {}
+CheckBox::CheckBox(std::string name) : InputControl(std::move(name)) {}
 
 void CheckBox::Value(std::int16_t value) {
   if (value < 0 || value > 2) {

@@ -4,6 +4,8 @@
 #include <string>
 
 #include "kiv/host/Control.h"
+#include "kiv/host/InputControl.h"
+#include "kiv/host/InputEvents.h"
 #include "kiv/runtime/Event.h"
 
 namespace kiv {
@@ -11,7 +13,7 @@ namespace kiv {
 // The intrinsic check box. Value is 0 unchecked, 1 checked, 2 grayed.
 // Writing a new Value raises Click (nothing when the value is the same); a
 // user's click or Space toggles it (grayed goes to unchecked), raising Click.
-class CheckBox : public Control {
+class CheckBox : public InputControl<CheckBox> {
  public:
   explicit CheckBox(std::string name = "");
 
@@ -24,15 +26,8 @@ class CheckBox : public Control {
   const std::string& DataField() const { return dataField_; }
   void DataField(std::string value);
 
-  struct Events {
-    Event<> Click;
-    Event<> GotFocus;
-    Event<> LostFocus;
-    Event<std::int16_t, std::int16_t> KeyDown;
-    Event<std::int16_t> KeyPress;
-    Event<std::int16_t, std::int16_t> KeyUp;
-    Event<std::int16_t, std::int16_t, float, float> MouseDown;
-    Event<std::int16_t, std::int16_t, float, float> MouseUp;
+  struct Events : InputEvents {
+    // The focus, click, key and mouse events only.
   } events;
 
   std::string_view TypeName() const override { return "CheckBox"; }
@@ -40,18 +35,6 @@ class CheckBox : public Control {
   static const MemberTable& Members();
 
  protected:
-  void raiseGotFocus() override { events.GotFocus.raise(); }
-  void raiseLostFocus() override { events.LostFocus.raise(); }
-  void raiseClick() override { events.Click.raise(); }
-  void raiseMouseDown(std::int16_t& b, std::int16_t& s, float& x, float& y) override {
-    events.MouseDown.raise(b, s, x, y);
-  }
-  void raiseMouseUp(std::int16_t& b, std::int16_t& s, float& x, float& y) override {
-    events.MouseUp.raise(b, s, x, y);
-  }
-  void raiseKeyDown(std::int16_t& k, std::int16_t& s) override { events.KeyDown.raise(k, s); }
-  void raiseKeyPress(std::int16_t& a) override { events.KeyPress.raise(a); }
-  void raiseKeyUp(std::int16_t& k, std::int16_t& s) override { events.KeyUp.raise(k, s); }
   void performClick() override;
   void performDblClick() override;
   void applyKeyUp(std::int16_t keyCode, std::int16_t shift) override;

@@ -1,6 +1,6 @@
 #include "kiv/host/ComboBox.h"
 
-#include <algorithm>
+#include <utility>
 
 #include "kiv/host/ColourValue.h"
 #include "kiv/host/Utf8Text.h"
@@ -15,7 +15,7 @@ constexpr std::int32_t kInvalidPropertyArrayIndex = 381;
 constexpr std::int32_t kPropertyReadOnly = 383;
 }  // namespace
 
-ComboBox::ComboBox(std::string name) : Control(std::move(name)) {}
+ComboBox::ComboBox(std::string name) : InputControl(std::move(name)) {}
 
 void ComboBox::Style(std::int16_t value) {
   if (value != 0 && value != 1 && value != 2) {
@@ -57,8 +57,8 @@ void ComboBox::RemoveItem(std::int32_t index) {
   if (listIndex_ == index) {
     listIndex_ = -1;
     notify("ListIndex");
-    if (!editable() && !text_.empty()) {
-      text_.clear();
+    if (!editable() && !edit_.text().empty()) {
+      edit_.assign(std::string(), 0);
       notify("Text");
     }
   } else if (listIndex_ > index) {
@@ -72,11 +72,11 @@ void ComboBox::Clear() {
   listIndex_ = -1;
   notify("List");
   if (hadIndex) notify("ListIndex");
-  if (text_.empty()) return;
+  if (edit_.text().empty()) return;
   if (editable()) {
     setEditText(std::string(), 0);
   } else {
-    text_.clear();
+    edit_.assign(std::string(), 0);
     notify("Text");
   }
 }
@@ -107,10 +107,8 @@ void ComboBox::ListIndex(std::int32_t index) {
   const bool moved = index != listIndex_;
   listIndex_ = index;
   std::string text = index == -1 ? std::string() : items_[static_cast<std::size_t>(index)];
-  if (text != text_) {
-    text_ = std::move(text);
-    selStart_ = 0;
-    selLength_ = 0;
+  if (text != edit_.text()) {
+    edit_.assign(std::move(text), 0);
     notify("Text");
   }
   if (moved) notify("ListIndex");
@@ -119,15 +117,11 @@ void ComboBox::ListIndex(std::int32_t index) {
 }
 
 void ComboBox::setEditText(std::string value, std::int32_t caret) {
-  const bool changed = value != text_;
-  text_ = std::move(value);
-  selStart_ = std::clamp(caret, 0, utf8::Length(text_));
-  selLength_ = 0;
-  if (!changed) {
+  if (!edit_.assign(std::move(value), caret)) {
     notify("SelStart");
     return;
   }
-  const std::int32_t match = findItem(text_);
+  const std::int32_t match = findItem(edit_.text());
   if (match != listIndex_) {
     listIndex_ = match;
     notify("ListIndex");
@@ -138,7 +132,7 @@ void ComboBox::setEditText(std::string value, std::int32_t caret) {
 
 void ComboBox::Text(std::string_view value) {
   if (editable()) {
-    if (value == text_) return;
+    if (value == edit_.text()) return;
     setEditText(std::string(value), 0);
     return;
   }
@@ -161,21 +155,12 @@ void ComboBox::Locked(bool value) {
 }
 
 void ComboBox::SelStart(std::int32_t value) {
-  if (value < 0) {
-    throw Error(kInvalidPropertyValue, Name(),
-                "Invalid property value: SelStart cannot be negative");
-  }
-  selStart_ = std::min(value, utf8::Length(text_));
-  selLength_ = 0;
+  edit_.selStart(value, Name());
   notify("SelStart");
 }
 
 void ComboBox::SelLength(std::int32_t value) {
-  if (value < 0) {
-    throw Error(kInvalidPropertyValue, Name(),
-                "Invalid property value: SelLength cannot be negative");
-  }
-  selLength_ = std::min(value, utf8::Length(text_) - selStart_);
+  edit_.selLength(value, Name());
   notify("SelLength");
 }
 
@@ -216,57 +201,32 @@ bool ComboBox::userSetText(std::string_view value) {
   return true;
 }
 
-void ComboBox::replaceSelection(std::string_view insert) {
-  const std::int32_t caret = selStart_ + utf8::Length(insert);
-  setEditText(utf8::Replace(text_, selStart_, selLength_, insert), caret);
+void ComboBox::apply(const std::optional<EditBuffer::Edit>& edit) {
+  if (edit) setEditText(edit->text, edit->caret);
 }
 
 void ComboBox::applyKeyDown(std::int16_t keyCode, std::int16_t) {
   if (locked_) return;
-  const std::int32_t length = utf8::Length(text_);
-  if (!editable()) {
-    // Up and Down step through a drop-down list.
-    if (keyCode == key::Down && listIndex_ + 1 < ListCount()) ListIndex(listIndex_ + 1);
-    if (keyCode == key::Up && listIndex_ > 0) ListIndex(listIndex_ - 1);
+  // Up and Down step through the list, in both styles.
+  if (keyCode == key::Down) {
+    if (listIndex_ + 1 < ListCount()) ListIndex(listIndex_ + 1);
     return;
   }
-  switch (keyCode) {
-    case key::Delete:
-      if (selLength_ == 0 && selStart_ < length) selLength_ = 1;
-      if (selLength_ > 0) replaceSelection("");
-      return;
-    case key::Down:
-      if (listIndex_ + 1 < ListCount()) ListIndex(listIndex_ + 1);
-      return;
-    case key::Up:
-      if (listIndex_ > 0) ListIndex(listIndex_ - 1);
-      return;
-    case key::Home:
-    case key::End:
-    case key::Left:
-    case key::Right: {
-      std::int32_t caret = selStart_;
-      if (keyCode == key::Home) caret = 0;
-      if (keyCode == key::End) caret = length;
-      if (keyCode == key::Left) caret = selLength_ > 0 ? selStart_ : std::max(0, selStart_ - 1);
-      if (keyCode == key::Right) {
-        caret = selLength_ > 0 ? selStart_ + selLength_ : std::min(length, selStart_ + 1);
-      }
-      selStart_ = caret;
-      selLength_ = 0;
-      notify("SelStart");
-      return;
-    }
-    default:
-      return;
+  if (keyCode == key::Up) {
+    if (listIndex_ > 0) ListIndex(listIndex_ - 1);
+    return;
   }
+  if (!editable()) return;
+  if (keyCode == key::Delete) {
+    apply(edit_.deleteForward());
+    return;
+  }
+  if (edit_.moveCaret(keyCode)) notify("SelStart");
 }
 
 void ComboBox::applyChar(std::int16_t keyAscii, std::string_view original) {
   if (locked_) return;
-  const std::string typed =
-      original.empty() ? utf8::Encode(static_cast<char32_t>(static_cast<std::uint16_t>(keyAscii)))
-                       : std::string(original);
+  const std::string typed = EditBuffer::typedText(keyAscii, original);
   if (!editable()) {
     // A character selects the next item that starts with it (ignoring case).
     if (keyAscii < 32) return;
@@ -282,15 +242,11 @@ void ComboBox::applyChar(std::int16_t keyAscii, std::string_view original) {
     return;
   }
   if (keyAscii == key::Back) {
-    if (selLength_ == 0 && selStart_ > 0) {
-      --selStart_;
-      selLength_ = 1;
-    }
-    if (selLength_ > 0) replaceSelection("");
+    apply(edit_.deleteBackward());
     return;
   }
   if (keyAscii > 0 && keyAscii < 32) return;
-  replaceSelection(typed);
+  apply(edit_.replaceSelection(typed));
 }
 
 const MemberTable& ComboBox::Members() {

@@ -1,11 +1,15 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "kiv/host/Control.h"
+#include "kiv/host/EditBuffer.h"
+#include "kiv/host/InputControl.h"
+#include "kiv/host/InputEvents.h"
 #include "kiv/runtime/Event.h"
 
 namespace kiv {
@@ -24,7 +28,7 @@ namespace kiv {
 //   Typing edits an editable box like a text box; in a drop-down list a
 //   character selects the next item starting with it. A Locked box takes
 //   neither (its key events are still raised).
-class ComboBox : public Control {
+class ComboBox : public InputControl<ComboBox> {
  public:
   explicit ComboBox(std::string name = "");
 
@@ -38,13 +42,13 @@ class ComboBox : public Control {
   std::int32_t ListCount() const { return static_cast<std::int32_t>(items_.size()); }
   std::int32_t ListIndex() const { return listIndex_; }
   void ListIndex(std::int32_t index);  // -1..ListCount-1, else error 380
-  const std::string& Text() const { return text_; }
+  const std::string& Text() const { return edit_.text(); }
   void Text(std::string_view value);
   bool Locked() const { return locked_; }
   void Locked(bool value);
-  std::int32_t SelStart() const { return selStart_; }
+  std::int32_t SelStart() const { return edit_.selStart(); }
   void SelStart(std::int32_t value);
-  std::int32_t SelLength() const { return selLength_; }
+  std::int32_t SelLength() const { return edit_.selLength(); }
   void SelLength(std::int32_t value);
   std::int32_t BackColor() const { return backColor_; }
   void BackColor(std::int32_t value);
@@ -61,17 +65,9 @@ class ComboBox : public Control {
   // A paste or input-method edit of an editable box's text (Change).
   bool userSetText(std::string_view value);
 
-  struct Events {
-    Event<> Click;
+  struct Events : InputEvents {
     Event<> Change;
     Event<> DblClick;
-    Event<> GotFocus;
-    Event<> LostFocus;
-    Event<std::int16_t, std::int16_t> KeyDown;
-    Event<std::int16_t> KeyPress;
-    Event<std::int16_t, std::int16_t> KeyUp;
-    Event<std::int16_t, std::int16_t, float, float> MouseDown;
-    Event<std::int16_t, std::int16_t, float, float> MouseUp;
   } events;
 
   std::string_view TypeName() const override { return "ComboBox"; }
@@ -79,19 +75,6 @@ class ComboBox : public Control {
   static const MemberTable& Members();
 
  protected:
-  void raiseGotFocus() override { events.GotFocus.raise(); }
-  void raiseLostFocus() override { events.LostFocus.raise(); }
-  void raiseClick() override { events.Click.raise(); }
-  void raiseDblClick() override { events.DblClick.raise(); }
-  void raiseMouseDown(std::int16_t& b, std::int16_t& s, float& x, float& y) override {
-    events.MouseDown.raise(b, s, x, y);
-  }
-  void raiseMouseUp(std::int16_t& b, std::int16_t& s, float& x, float& y) override {
-    events.MouseUp.raise(b, s, x, y);
-  }
-  void raiseKeyDown(std::int16_t& k, std::int16_t& s) override { events.KeyDown.raise(k, s); }
-  void raiseKeyPress(std::int16_t& a) override { events.KeyPress.raise(a); }
-  void raiseKeyUp(std::int16_t& k, std::int16_t& s) override { events.KeyUp.raise(k, s); }
   // Clicking a combo box opens its list; it raises no Click of its own.
   void performClick() override {}
   void applyKeyDown(std::int16_t keyCode, std::int16_t shift) override;
@@ -100,16 +83,15 @@ class ComboBox : public Control {
  private:
   bool editable() const { return style_ != 2; }
   void setEditText(std::string value, std::int32_t caret);
-  void replaceSelection(std::string_view text);
+  // Applies a user's edit of an editable box (none: nothing to do).
+  void apply(const std::optional<EditBuffer::Edit>& edit);
   std::int32_t findItem(std::string_view text) const;
 
   std::int16_t style_ = 0;
   std::vector<std::string> items_;
   std::int32_t listIndex_ = -1;
-  std::string text_;
+  EditBuffer edit_;
   bool locked_ = false;
-  std::int32_t selStart_ = 0;
-  std::int32_t selLength_ = 0;
   std::int32_t backColor_ = colour::WindowBackground;
   std::int32_t foreColor_ = colour::WindowText;
   std::string dataField_;

@@ -6,7 +6,7 @@
 
 namespace kiv {
 
-CommandButton::CommandButton(std::string name) : Control(std::move(name)) {}
+CommandButton::CommandButton(std::string name) : InputControl(std::move(name)) {}
 
 void CommandButton::Caption(std::string value) {
   if (value == caption_) return;

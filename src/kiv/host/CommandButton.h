@@ -4,6 +4,8 @@
 #include <string>
 
 #include "kiv/host/Control.h"
+#include "kiv/host/InputControl.h"
+#include "kiv/host/InputEvents.h"
 #include "kiv/runtime/Event.h"
 
 namespace kiv {
@@ -11,7 +13,7 @@ namespace kiv {
 // The intrinsic command button. A user's click, Space, or Enter while it has
 // the focus raise Click. Default marks the button Enter clicks on its form,
 // Cancel the one Escape clicks. Picture names a resource ("" for none).
-class CommandButton : public Control {
+class CommandButton : public InputControl<CommandButton> {
  public:
   explicit CommandButton(std::string name = "");
 
@@ -33,15 +35,8 @@ class CommandButton : public Control {
   // Value = True in code clicks the button (raises Click).
   void Value(bool value);
 
-  struct Events {
-    Event<> Click;
-    Event<> GotFocus;
-    Event<> LostFocus;
-    Event<std::int16_t, std::int16_t> KeyDown;
-    Event<std::int16_t> KeyPress;
-    Event<std::int16_t, std::int16_t> KeyUp;
-    Event<std::int16_t, std::int16_t, float, float> MouseDown;
-    Event<std::int16_t, std::int16_t, float, float> MouseUp;
+  struct Events : InputEvents {
+    // The focus, click, key and mouse events only.
   } events;
 
   std::string_view TypeName() const override { return "CommandButton"; }
@@ -49,18 +44,6 @@ class CommandButton : public Control {
   static const MemberTable& Members();
 
  protected:
-  void raiseGotFocus() override { events.GotFocus.raise(); }
-  void raiseLostFocus() override { events.LostFocus.raise(); }
-  void raiseClick() override { events.Click.raise(); }
-  void raiseMouseDown(std::int16_t& b, std::int16_t& s, float& x, float& y) override {
-    events.MouseDown.raise(b, s, x, y);
-  }
-  void raiseMouseUp(std::int16_t& b, std::int16_t& s, float& x, float& y) override {
-    events.MouseUp.raise(b, s, x, y);
-  }
-  void raiseKeyDown(std::int16_t& k, std::int16_t& s) override { events.KeyDown.raise(k, s); }
-  void raiseKeyPress(std::int16_t& a) override { events.KeyPress.raise(a); }
-  void raiseKeyUp(std::int16_t& k, std::int16_t& s) override { events.KeyUp.raise(k, s); }
   void applyChar(std::int16_t keyAscii, std::string_view original) override;
   void applyKeyUp(std::int16_t keyCode, std::int16_t shift) override;
 

@@ -23,7 +23,7 @@ bool IsOpen(const std::shared_ptr<Recordset>& rs) {
 }  // namespace
 
 DataGrid::DataGrid(std::string name)
-    : Control(std::move(name)),
+    : InputControl(std::move(name)),
       columns_(std::make_shared<Columns>(this)),
       font_(std::make_shared<kiv::Font>()) {
   makeUnboundColumns();

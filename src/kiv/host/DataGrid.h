@@ -7,6 +7,8 @@
 #include "kiv/host/Columns.h"
 #include "kiv/host/Control.h"
 #include "kiv/host/Font.h"
+#include "kiv/host/InputControl.h"
+#include "kiv/host/InputEvents.h"
 #include "kiv/runtime/Event.h"
 #include "kiv/runtime/Variant.h"
 
@@ -28,7 +30,7 @@ class Recordset;
 //
 // Row and Col are zero-based. Columns keep their captions until DataSource
 // is set again.
-class DataGrid : public Control {
+class DataGrid : public InputControl<DataGrid> {
  public:
   explicit DataGrid(std::string name = "");
   ~DataGrid() override;
@@ -79,18 +81,10 @@ class DataGrid : public Control {
   // (RowColChange), MouseUp, Click.
   bool clickCell(std::int32_t row, std::int32_t col);
 
-  struct Events {
-    Event<> Click;
+  struct Events : InputEvents {
     Event<> DblClick;
     Event<std::int16_t> HeadClick;  // ColIndex
-    Event<> GotFocus;
-    Event<> LostFocus;
-    Event<std::int16_t, std::int16_t> KeyDown;
-    Event<std::int16_t> KeyPress;
-    Event<std::int16_t, std::int16_t> KeyUp;
-    Event<std::int16_t, std::int16_t, float, float> MouseDown;
     Event<std::int16_t, std::int16_t, float, float> MouseMove;
-    Event<std::int16_t, std::int16_t, float, float> MouseUp;
     Event<Variant, std::int16_t> RowColChange;  // LastRow, LastCol
   } events;
 
@@ -99,22 +93,6 @@ class DataGrid : public Control {
   static const MemberTable& Members();
 
  protected:
-  void raiseGotFocus() override { events.GotFocus.raise(); }
-  void raiseLostFocus() override { events.LostFocus.raise(); }
-  void raiseClick() override { events.Click.raise(); }
-  void raiseDblClick() override { events.DblClick.raise(); }
-  void raiseMouseDown(std::int16_t& b, std::int16_t& s, float& x, float& y) override {
-    events.MouseDown.raise(b, s, x, y);
-  }
-  void raiseMouseUp(std::int16_t& b, std::int16_t& s, float& x, float& y) override {
-    events.MouseUp.raise(b, s, x, y);
-  }
-  void raiseMouseMove(std::int16_t& b, std::int16_t& s, float& x, float& y) override {
-    events.MouseMove.raise(b, s, x, y);
-  }
-  void raiseKeyDown(std::int16_t& k, std::int16_t& s) override { events.KeyDown.raise(k, s); }
-  void raiseKeyPress(std::int16_t& a) override { events.KeyPress.raise(a); }
-  void raiseKeyUp(std::int16_t& k, std::int16_t& s) override { events.KeyUp.raise(k, s); }
   // Up, Down, Home, End, PageUp, PageDown move the current row; Left and Right the column.
   void applyKeyDown(std::int16_t keyCode, std::int16_t shift) override;
 

@@ -1,7 +1,5 @@
 #include "kiv/host/TextBox.h"
 
-#include <algorithm>
-
 #include "kiv/host/ColourValue.h"
 #include "kiv/host/Utf8Text.h"
 #include "kiv/runtime/Conversions.h"
@@ -13,14 +11,10 @@ namespace {
 constexpr std::int32_t kInvalidPropertyValue = 380;
 }
 
-TextBox::TextBox(std::string name) : Control(std::move(name)) {}
+TextBox::TextBox(std::string name) : InputControl(std::move(name)) {}
 
 void TextBox::setText(std::string value, std::int32_t caret) {
-  const bool changed = value != text_;
-  text_ = std::move(value);
-  selStart_ = std::clamp(caret, 0, utf8::Length(text_));
-  selLength_ = 0;
-  if (!changed) {
+  if (!edit_.assign(std::move(value), caret)) {
     notify("SelStart");
     return;
   }
@@ -28,8 +22,12 @@ void TextBox::setText(std::string value, std::int32_t caret) {
   events.Change.raise();
 }
 
+void TextBox::apply(const std::optional<EditBuffer::Edit>& edit) {
+  if (edit) setText(edit->text, edit->caret);
+}
+
 void TextBox::Text(std::string_view value) {
-  if (value == text_) return;
+  if (value == edit_.text()) return;
   setText(std::string(value), 0);
 }
 
@@ -57,26 +55,17 @@ void TextBox::PasswordChar(std::string_view value) {
 }
 
 void TextBox::SelStart(std::int32_t value) {
-  if (value < 0) {
-    throw Error(kInvalidPropertyValue, Name(),
-                "Invalid property value: SelStart cannot be negative");
-  }
-  selStart_ = std::min(value, utf8::Length(text_));
-  selLength_ = 0;
+  edit_.selStart(value, Name());
   notify("SelStart");
 }
 
 void TextBox::SelLength(std::int32_t value) {
-  if (value < 0) {
-    throw Error(kInvalidPropertyValue, Name(),
-                "Invalid property value: SelLength cannot be negative");
-  }
-  selLength_ = std::min(value, utf8::Length(text_) - selStart_);
+  edit_.selLength(value, Name());
   notify("SelLength");
 }
 
 std::string TextBox::SelText() const {
-  return utf8::Substr(text_, selStart_, selLength_);
+  return edit_.selText();
 }
 
 void TextBox::BackColor(std::int32_t value) {
@@ -106,64 +95,23 @@ bool TextBox::userSetText(std::string_view value) {
   return true;
 }
 
-void TextBox::replaceSelection(std::string_view insert) {
-  std::string piece(insert);
-  if (maxLength_ > 0) {
-    const std::int32_t room = maxLength_ - (utf8::Length(text_) - selLength_);
-    if (room <= 0 && !piece.empty()) return;  // the box is full
-    piece = utf8::Left(piece, std::max(room, 0));
+void TextBox::applyKeyDown(std::int16_t keyCode, std::int16_t) {
+  if (keyCode == key::Delete) {
+    if (!locked_) apply(edit_.deleteForward());
+    return;
   }
-  const std::int32_t caret = selStart_ + utf8::Length(piece);
-  setText(utf8::Replace(text_, selStart_, selLength_, piece), caret);
-}
-
-void TextBox::applyKeyDown(std::int16_t keyCode, std::int16_t shift) {
-  const std::int32_t length = utf8::Length(text_);
-  switch (keyCode) {
-    case key::Delete:
-      if (locked_) return;
-      if (selLength_ == 0 && selStart_ < length) selLength_ = 1;
-      if (selLength_ > 0) replaceSelection("");
-      return;
-    case key::Left:
-    case key::Right:
-    case key::Home:
-    case key::End: {
-      std::int32_t caret = selStart_;
-      if (keyCode == key::Left) caret = selLength_ > 0 ? selStart_ : std::max(0, selStart_ - 1);
-      if (keyCode == key::Right) {
-        caret = selLength_ > 0 ? selStart_ + selLength_ : std::min(length, selStart_ + 1);
-      }
-      if (keyCode == key::Home) caret = 0;
-      if (keyCode == key::End) caret = length;
-      (void)shift;
-      selStart_ = caret;
-      selLength_ = 0;
-      notify("SelStart");
-      return;
-    }
-    default:
-      return;
-  }
+  if (edit_.moveCaret(keyCode)) notify("SelStart");
 }
 
 void TextBox::applyChar(std::int16_t keyAscii, std::string_view original) {
   if (locked_) return;
   if (keyAscii == key::Back) {
-    if (selLength_ == 0 && selStart_ > 0) {
-      --selStart_;
-      selLength_ = 1;
-    }
-    if (selLength_ > 0) replaceSelection("");
+    apply(edit_.deleteBackward());
     return;
   }
   // Control characters (Enter, Escape, Ctrl+letter) do not edit a single-line box.
   if (keyAscii > 0 && keyAscii < 32) return;
-  if (original.empty()) {
-    replaceSelection(utf8::Encode(static_cast<char32_t>(static_cast<std::uint16_t>(keyAscii))));
-  } else {
-    replaceSelection(original);
-  }
+  apply(edit_.replaceSelection(EditBuffer::typedText(keyAscii, original), maxLength_));
 }
 
 const MemberTable& TextBox::Members() {

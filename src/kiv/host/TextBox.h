@@ -1,10 +1,14 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
 #include "kiv/host/Control.h"
+#include "kiv/host/EditBuffer.h"
+#include "kiv/host/InputControl.h"
+#include "kiv/host/InputEvents.h"
 #include "kiv/runtime/Event.h"
 
 namespace kiv {
@@ -15,11 +19,11 @@ namespace kiv {
 // the caret at the start. Typed input is inserted at the selection
 // (replacing it), is cut to MaxLength, and is ignored by a Locked box, which
 // still raises its key events. Selection positions count characters.
-class TextBox : public Control {
+class TextBox : public InputControl<TextBox> {
  public:
   explicit TextBox(std::string name = "");
 
-  const std::string& Text() const { return text_; }
+  const std::string& Text() const { return edit_.text(); }
   void Text(std::string_view value);
   bool Locked() const { return locked_; }
   void Locked(bool value);
@@ -27,9 +31,9 @@ class TextBox : public Control {
   void MaxLength(std::int32_t value);                    // raises 380 when negative
   const std::string& PasswordChar() const { return passwordChar_; }
   void PasswordChar(std::string_view value);  // "" or one character
-  std::int32_t SelStart() const { return selStart_; }
+  std::int32_t SelStart() const { return edit_.selStart(); }
   void SelStart(std::int32_t value);  // clamped to the text; clears the selection
-  std::int32_t SelLength() const { return selLength_; }
+  std::int32_t SelLength() const { return edit_.selLength(); }
   void SelLength(std::int32_t value);  // clamped to the text
   std::string SelText() const;
   std::int32_t BackColor() const { return backColor_; }
@@ -44,17 +48,9 @@ class TextBox : public Control {
   // (returns false).
   bool userSetText(std::string_view value);
 
-  struct Events {
+  struct Events : InputEvents {
     Event<> Change;
-    Event<> Click;
     Event<> DblClick;
-    Event<> GotFocus;
-    Event<> LostFocus;
-    Event<std::int16_t, std::int16_t> KeyDown;                  // KeyCode, Shift
-    Event<std::int16_t> KeyPress;                               // KeyAscii
-    Event<std::int16_t, std::int16_t> KeyUp;                    // KeyCode, Shift
-    Event<std::int16_t, std::int16_t, float, float> MouseDown;  // Button, Shift, X, Y
-    Event<std::int16_t, std::int16_t, float, float> MouseUp;
   } events;
 
   std::string_view TypeName() const override { return "TextBox"; }
@@ -62,33 +58,18 @@ class TextBox : public Control {
   static const MemberTable& Members();
 
  protected:
-  void raiseGotFocus() override { events.GotFocus.raise(); }
-  void raiseLostFocus() override { events.LostFocus.raise(); }
-  void raiseClick() override { events.Click.raise(); }
-  void raiseDblClick() override { events.DblClick.raise(); }
-  void raiseMouseDown(std::int16_t& b, std::int16_t& s, float& x, float& y) override {
-    events.MouseDown.raise(b, s, x, y);
-  }
-  void raiseMouseUp(std::int16_t& b, std::int16_t& s, float& x, float& y) override {
-    events.MouseUp.raise(b, s, x, y);
-  }
-  void raiseKeyDown(std::int16_t& k, std::int16_t& s) override { events.KeyDown.raise(k, s); }
-  void raiseKeyPress(std::int16_t& a) override { events.KeyPress.raise(a); }
-  void raiseKeyUp(std::int16_t& k, std::int16_t& s) override { events.KeyUp.raise(k, s); }
   void applyKeyDown(std::int16_t keyCode, std::int16_t shift) override;
   void applyChar(std::int16_t keyAscii, std::string_view original) override;
 
  private:
-  // Replaces the selection by text (user input), moving the caret after it.
-  void replaceSelection(std::string_view text);
   void setText(std::string value, std::int32_t caret);
+  // Applies a user's edit (none: nothing to do).
+  void apply(const std::optional<EditBuffer::Edit>& edit);
 
-  std::string text_;
+  EditBuffer edit_;
   bool locked_ = false;
   std::int32_t maxLength_ = 0;
   std::string passwordChar_;
-  std::int32_t selStart_ = 0;
-  std::int32_t selLength_ = 0;
   std::int32_t backColor_ = colour::WindowBackground;
   std::int32_t foreColor_ = colour::WindowText;
   std::string dataField_;
