@@ -199,6 +199,15 @@ TEST_F(CustomersWindow, TheCalendarOpensFromTheDateButtonAndAClickWritesTheDate)
   ASSERT_TRUE(shown.isValid());
   EXPECT_EQ(since.txtText1().Text(), CStr(Variant(DateSerial(2024, 3, 15))));
   EXPECT_EQ(edit("uniSince")->text().toStdString(), since.txtText1().Text());
+
+  // Escape in the calendar closes it and hands back today.
+  host->onModalForm([&](Form&, QWidget& dialog) {
+    auto* calendar = dialog.findChild<QCalendarWidget*>();
+    ASSERT_NE(calendar, nullptr);
+    QTest::keyClick(calendar->findChild<QAbstractItemView*>(), Qt::Key_Escape);
+  });
+  QTest::mouseClick(dateButton, Qt::LeftButton);
+  EXPECT_EQ(since.txtText1().Text(), CStr(Variant(host->Today())));
 }
 
 }  // namespace
