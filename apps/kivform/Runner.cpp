@@ -1,5 +1,9 @@
 #include "kivform/Runner.h"
 
+#ifdef KIVFORM_WITH_QT
+#include "kiv/qt/Run.h"
+#endif
+
 #include <fstream>
 #include <memory>
 #include <optional>
@@ -94,7 +98,7 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     if (o.hasWindow) {
       // Whether this build shows screens in windows (the demo asks).
 #ifdef KIVFORM_WITH_QT
-      return kExitOk;
+      return kiv::qt::DisplayAvailable() ? kExitOk : kExitFailed;
 #else
       err << "kivform: this build has no window front end\n";
       return kExitFailed;
@@ -136,10 +140,28 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
       runner.finish();
       out << "Script " << *o.script << ": " << runner.checks() << " checks, " << runner.failures()
           << " failed\n";
-    } else {
+    }
+#ifdef KIVFORM_WITH_QT
+    if (o.screenshot) {
+      std::string why;
+      if (!kiv::qt::Screenshot(screen->form(), *o.screenshot, &why)) {
+        throw kiv::Error(kiv::kLibraryError, "kivform", "--screenshot: " + why);
+      }
+      out << "Screenshot " << *o.screenshot << "\n";
+    } else if (!script) {
+      if (kiv::qt::DisplayAvailable()) {
+        out.flush();
+        kiv::qt::RunWindow(screen->form());
+      } else {
+        out << "(no --script and no display: the screen was loaded and closed)\n";
+      }
+    }
+#else
+    if (!script) {
       out << "(no --script: the screen was loaded and closed; this build has no window front "
              "end)\n";
     }
+#endif
     if (o.save) screen->saveTo(*o.save);
     const int status = runner.failures() > 0 ? kExitFailed : kExitOk;
     screen.reset();
