@@ -4,10 +4,12 @@
 #include "kiv/qt/Run.h"
 #endif
 
+#include <cstdlib>
 #include <fstream>
 #include <memory>
 #include <optional>
 #include <sstream>
+#include <string_view>
 
 #include "kiv/host/Form.h"
 #include "kiv/runtime/Conversions.h"
@@ -148,8 +150,11 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
         throw kiv::Error(kiv::kLibraryError, "kivform", "--screenshot: " + why);
       }
       out << "Screenshot " << *o.screenshot << "\n";
-    } else if (!script) {
-      if (kiv::qt::DisplayAvailable()) {
+    } else if (!script && !o.save) {
+      // The offscreen platform renders pictures, not windows anyone can close.
+      const char* platform = std::getenv("QT_QPA_PLATFORM");
+      const bool offscreen = platform && std::string_view(platform) == "offscreen";
+      if (kiv::qt::DisplayAvailable() && !offscreen) {
         out.flush();
         kiv::qt::RunWindow(screen->form());
       } else {

@@ -22,8 +22,6 @@
 #include "kiv/runtime/Error.h"
 #include "kivform/Screen.h"
 
-#undef EOF
-
 namespace kivform {
 
 using kiv::Variant;

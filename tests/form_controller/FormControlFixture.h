@@ -2,9 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#undef EOF
-
 #include <unistd.h>
 
 #include <deque>

@@ -1,11 +1,6 @@
 // The form controller: properties, persistence, the record source, the
 // button bar with its shortcuts and layout, and the friendly field names.
 
-// <cstdio> first, then its EOF macro goes, so that it cannot hide the record
-// set's EOF member in the headers below.
-#include <cstdio>
-#undef EOF
-
 #include "kiv/form_controller/KivFormControl.h"
 
 #include <cmath>

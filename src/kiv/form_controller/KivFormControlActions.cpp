@@ -1,11 +1,6 @@
 // The controller's actions: navigation with the leave-record confirmation,
 // add, undo add, delete, save, and the search through a search launcher.
 
-// <cstdio> first, then its EOF macro goes, so that it cannot hide the record
-// set's EOF member in the headers below.
-#include <cstdio>
-#undef EOF
-
 #include <charconv>
 #include <string>
 #include <vector>

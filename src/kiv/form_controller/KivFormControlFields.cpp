@@ -2,11 +2,6 @@
 // locking, change and validity tests, saving, and the conversions between a
 // control's text and a field's value.
 
-// <cstdio> first, then its EOF macro goes, so that it cannot hide the record
-// set's EOF member in the headers below.
-#include <cstdio>
-#undef EOF
-
 #include <cmath>
 #include <cstdlib>
 #include <string>

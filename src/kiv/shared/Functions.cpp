@@ -2,9 +2,6 @@
 
 #include <string_view>
 
-// The C library's EOF macro would clash with the record set's EOF member.
-#undef EOF
-
 #include "kiv/data/AdoTypes.h"
 #include "kiv/data/Field.h"
 #include "kiv/host/Host.h"
