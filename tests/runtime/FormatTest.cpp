@@ -46,6 +46,7 @@ TEST(FormatTest, ValueHandling) {
       {Variant(kNull), "Currency", ""},
       {Variant(), "0.00", ""},
       {Variant(2.5), "", "2.5"},
+      {Variant(5.6789E-08), "", "0.000000056789"},
       {Variant(true), "", "True"},
       {Variant(kNull), "", ""},
       {Variant(true), "0", "-1"},
@@ -59,6 +60,8 @@ TEST(FormatTest, ValueHandling) {
 TEST(FormatTest, NamedNumberFormats) {
   ExpectAll({
       {Variant(1234.5), "General Number", "1234.5"},
+      {Variant(0.00005), "General Number", "0.00005"},
+      {Variant(1e-20), "General Number", "1E-20"},
       {Variant(1234.5), "Currency", "$1,234.50"},
       {Variant(-1234.5), "currency", "($1,234.50)"},
       {Variant(1234.567), "Fixed", "1234.57"},

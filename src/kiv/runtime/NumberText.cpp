@@ -342,7 +342,10 @@ std::string DoubleText(double value, const Locale& locale) {
   const Decimal d = DoubleDecimal(value);
   if (d.isZero()) return "0";
   const int exp10 = d.point - 1;
-  if (exp10 < 15 && exp10 >= -4) return PlainText(d, locale.decimalSeparator);
+  // Plain below 1E+15, and below 1E-04 as long as the decimals (leading
+  // zeros included) fit in fifteen places: 0.000056789, not 5.6789E-05.
+  const long decimals = static_cast<long>(d.digits.size()) - d.point;
+  if (exp10 < 15 && (exp10 >= -4 || decimals <= 15)) return PlainText(d, locale.decimalSeparator);
   std::string r = d.negative ? "-" : "";
   r += d.digits[0];
   if (d.digits.size() > 1) {

@@ -42,8 +42,12 @@ Decimal DoubleDecimal(double value, int significant = 15);
 Decimal CurrencyDecimal(Currency value);
 Decimal IntegerDecimal(std::int64_t value);
 
-// The host's text of a Double (15 significant digits, E notation beyond
-// 1E+15 and below 1E-04) and of a Currency (up to four decimals).
+// The host's text of a Double (15 significant digits) and of a Currency (up
+// to four decimals). A Double is written in E notation from 1E+15 up, and
+// below 1E-04 only when its decimals would need more than fifteen places
+// (0.000000000056789 is plain, 1.23456789E-10 is not). From 1E-04 up it is
+// always plain, however many decimals (1/30 is 0.0333333333333333), so a
+// rate in a field editor never turns into E notation.
 std::string DoubleText(double value, const Locale& locale);
 std::string CurrencyText(Currency value, const Locale& locale);
 
