@@ -67,9 +67,19 @@ TEST(ConversionsParseTest, IsDateOnTheInvariantLocale) {
       {"12/6/2026 12:00 AM", At(2026, 12, 6)},
       {"12/6/2026 12:30pm", At(2026, 12, 6, 12, 30)},
       {"2026-12-06T08:00:00", At(2026, 12, 6, 8)},
+      {"12/6/2026\xE3\x80\x80"
+       "15:04",
+       At(2026, 12, 6, 15, 4)},  // ideographic space
       {"3:04:05 PM", TimeSerial(15, 4, 5)},
       {"10:30", TimeSerial(10, 30, 0)},
       {"6 PM", TimeSerial(18, 0, 0)},
+      {"13:00 AM", TimeSerial(13, 0, 0)},  // past 12 the designator changes nothing
+      {"13:00 PM", TimeSerial(13, 0, 0)},
+      // Two numbers that are no day and month of any year: a month and a
+      // two-digit year, read in the usual window (30 is 1930).
+      {"2 30", At(1930, 2, 1)},
+      {"4/31", At(1931, 4, 1)},
+      {"12/32", At(1932, 12, 1)},
   };
   for (const Row& row : rows) {
     DateTime parsed;
@@ -90,7 +100,14 @@ TEST(ConversionsParseTest, IsDateOnTheInvariantLocale) {
                          "1/1/10000",
                          "12/6/2026 25:00",
                          "12/6/2026 10:60",
-                         "13:00 PM",
+                         "25:00 PM",
+                         "-1.1",  // a stray sign or separator at either end
+                         "1.1-",
+                         " +12/6/2026",
+                         "12/6/2026, ",
+                         "1 2 am 3",  // a time inside the date
+                         "13/32",
+                         "12/6/2026\xE3\x80",  // a cut-off ideographic space
                          "12/6/2026 x",
                          "1/2/3/4",
                          "12/6-2026",
@@ -117,6 +134,8 @@ TEST(ConversionsParseTest, IsDateOnDayMonthYearLocales) {
     EXPECT_FALSE(IsDate(Variant("31/02/2004")));
     EXPECT_FALSE(IsDate(Variant("29/02/2005")));
     EXPECT_FALSE(IsDate(Variant("12/31/2004")));  // no month 31 in day-month order
+    ASSERT_TRUE(ParseDate("2 30", d));
+    EXPECT_EQ(d, At(1930, 2, 1));
     ASSERT_TRUE(ParseDate("2026-12-06 17:30", d));
     EXPECT_EQ(d, At(2026, 12, 6, 17, 30));
   }
@@ -133,6 +152,12 @@ TEST(ConversionsParseTest, IsDateOnDayMonthYearLocales) {
   ASSERT_TRUE(ParseDate("6 Dec 2026", d));  // English names are understood too
   EXPECT_EQ(d, At(2026, 12, 6));
   EXPECT_FALSE(IsDate(Variant("29.02.2005")));
+  DateTime withoutDot;  // dates written with dots may close with one
+  ASSERT_TRUE(ParseDate("6.12.", d));
+  ASSERT_TRUE(ParseDate("6.12", withoutDot));
+  EXPECT_EQ(d, withoutDot);
+  EXPECT_FALSE(IsDate(Variant("6.12-")));
+  EXPECT_FALSE(IsDate(Variant(".6.12")));
   // The same text read by another locale than the current one.
   ASSERT_TRUE(ParseDate("12/6/2026", d, Locale::Invariant()));
   EXPECT_EQ(d, At(2026, 12, 6));

@@ -203,14 +203,20 @@ TEST(ConversionsTest, BooleansAndDates) {
   EXPECT_FALSE(CBool(Variant("0.0")));
   EXPECT_FALSE(CBool(Variant()));
   EXPECT_TRUE(CBool(Variant(Currency{1})));
-  EXPECT_EQ(ErrorOf([] { CBool(Variant("yes")); }), err::TypeMismatch);
+  EXPECT_TRUE(CBool(Variant("#TRUE#")));
+  EXPECT_FALSE(CBool(Variant(" #false# ")));
+  for (const char* text : {"yes", "#TRUE", "#1#", "##"}) {
+    EXPECT_EQ(ErrorOf([&] { CBool(Variant(text)); }), err::TypeMismatch) << text;
+  }
   EXPECT_EQ(ErrorOf([] { CBool(Variant(kNull)); }), err::InvalidUseOfNull);
 
   EXPECT_EQ(CDate(Variant("12/6/2026")), At(2026, 12, 6));
   EXPECT_EQ(CDate(Variant(36526.5)), DateTime{36526.5});
   EXPECT_EQ(CDate(Variant()), DateTime{0});
   EXPECT_EQ(ErrorOf([] { CDate(Variant("31/02/2004")); }), err::TypeMismatch);
-  EXPECT_EQ(ErrorOf([] { CDate(Variant("5")); }), err::TypeMismatch);
+  for (const char* text : {"5", "-1.1", "1.1-", "1 2 am 3"}) {
+    EXPECT_EQ(ErrorOf([&] { CDate(Variant(text)); }), err::TypeMismatch) << text;
+  }
   EXPECT_EQ(ErrorOf([] { CDate(Variant(1e10)); }), err::Overflow);
   EXPECT_EQ(ErrorOf([] { CDate(Variant(kNull)); }), err::InvalidUseOfNull);
 }

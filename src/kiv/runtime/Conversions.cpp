@@ -199,8 +199,9 @@ bool CBool(const Variant& v) {
       return v.currency().scaled != 0;
     case VarType::String: {
       const std::string_view t = TrimBlanks(v.string());
-      if (EqualsNoCase(t, "True")) return true;
-      if (EqualsNoCase(t, "False")) return false;
+      // "#TRUE#" and "#FALSE#" are the forms Boolean values take in data files.
+      if (EqualsNoCase(t, "True") || EqualsNoCase(t, "#True#")) return true;
+      if (EqualsNoCase(t, "False") || EqualsNoCase(t, "#False#")) return false;
       return TextToDouble(t, "CBool") != 0.0;
     }
     default:

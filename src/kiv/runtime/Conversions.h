@@ -20,11 +20,11 @@ namespace kiv {
 // Double up to 15 significant digits without trailing zeros.
 std::string CStr(const Variant& v);
 double CDbl(const Variant& v);
-std::int32_t CLng(const Variant& v);   // rounds half to even
-std::int16_t CInt(const Variant& v);   // rounds half to even
+std::int32_t CLng(const Variant& v);  // rounds half to even
+std::int16_t CInt(const Variant& v);  // rounds half to even
 Currency CCur(const Variant& v);
-bool CBool(const Variant& v);          // numbers: non-zero is True; "True"/"False" texts
-DateTime CDate(const Variant& v);      // text parsed as IsDate accepts it
+bool CBool(const Variant& v);      // non-zero; "True"/"#TRUE#", "False"/"#FALSE#"
+DateTime CDate(const Variant& v);  // text parsed as IsDate accepts it
 
 // The value appended to the empty string: as CStr, but Null (and Empty) give "".
 std::string TextOf(const Variant& v);
@@ -40,9 +40,14 @@ std::string TextOf(const Variant& v);
 // Dates: numbers only are read strictly in the locale's order (no silent
 // swap of day and month), with one separator kind ("/", "-", "." or the
 // locale's) between them; two numbers are a day and month of the current
-// year, or a month and a year; month and day names in the locale's language
-// or English; two-digit years 00-29 are 2000-2029, 30-99 are 1930-1999;
-// 1 January 100 to 31 December 9999.
+// year, or a month and a year when they can be no day of that month in any
+// year ("2 30" is February 1930, "2 29" is 29 February or no date); month
+// and day names in the locale's language or English; two-digit years 00-29
+// are 2000-2029, 30-99 are 1930-1999; 1 January 100 to 31 December 9999.
+// A sign or separator at either end ("-1.1", "1.1-") or a time inside the
+// date ("1 2 am 3") makes the text no date; where dates are written with
+// dots a closing one is allowed ("6.12."). A blank between date and time may
+// be an ideographic space; "AM"/"PM" after an hour past 12 is ignored.
 bool IsNumeric(const Variant& v);
 bool IsDate(const Variant& v);
 

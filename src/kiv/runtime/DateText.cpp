@@ -215,6 +215,13 @@ bool IsLetter(unsigned char c) {
   return (c | 0x20) >= 'a' && (c | 0x20) <= 'z';
 }
 
+// The length of the blank at s[i]: a space, a tab or an ideographic space
+// (U+3000, typed between date and time on East Asian keyboards); 0 for none.
+std::size_t BlankAt(std::string_view s, std::size_t i) {
+  if (s[i] == ' ' || s[i] == '\t') return 1;
+  return s.substr(i, 3) == "\xE3\x80\x80" ? 3 : 0;
+}
+
 bool Tokenize(std::string_view s, const Locale& locale, std::vector<Token>& out) {
   std::size_t i = 0;
   while (i < s.size()) {
@@ -228,16 +235,17 @@ bool Tokenize(std::string_view s, const Locale& locale, std::vector<Token>& out)
       for (char d : t.text)
         t.value = t.value * 10 + (d - '0');
       out.push_back(t);
+    } else if (const std::size_t blank = BlankAt(s, i); blank != 0) {
+      j = i + blank;
+      while (j < s.size() && BlankAt(s, j) != 0)
+        j += BlankAt(s, j);
+      out.push_back({Token::Sep, " "});
     } else if (IsLetter(c) || c >= 0x80) {
       while (j < s.size() && (IsLetter(static_cast<unsigned char>(s[j])) ||
-                              static_cast<unsigned char>(s[j]) >= 0x80)) {
+                              (static_cast<unsigned char>(s[j]) >= 0x80 && BlankAt(s, j) == 0))) {
         ++j;
       }
       out.push_back({Token::Word, s.substr(i, j - i)});
-    } else if (c == ' ' || c == '\t') {
-      while (j < s.size() && (s[j] == ' ' || s[j] == '\t'))
-        ++j;
-      out.push_back({Token::Sep, " "});
     } else if (c == '/' || c == '-' || c == '.' || c == ',' || c == ':' ||
                c == static_cast<unsigned char>(locale.dateSeparator) ||
                c == static_cast<unsigned char>(locale.timeSeparator)) {
@@ -283,9 +291,10 @@ bool IsTimeSep(const Token& t, const Locale& locale) {
 }
 
 // Finds and consumes "h:mm[:ss[.fff]] [AM|PM]" or "h AM|PM"; seconds of the
-// day in `seconds`. Returns false for a malformed time, `found` says whether
-// there was one.
-bool TakeTime(std::vector<Token>& toks, const Locale& locale, bool& found, double& seconds) {
+// day in `seconds`, the index of its first token in `first`. Returns false
+// for a malformed time, `found` says whether there was one.
+bool TakeTime(std::vector<Token>& toks, const Locale& locale, bool& found, double& seconds,
+              std::size_t& first) {
   found = false;
   const std::size_t n = toks.size();
   auto isNum = [&](std::size_t k) { return k < n && toks[k].kind == Token::Num; };
@@ -314,8 +323,8 @@ bool TakeTime(std::vector<Token>& toks, const Locale& locale, bool& found, doubl
     if (m < n && toks[m].kind == Token::Word) meridiem = MeridiemOf(toks[m].text, locale);
     if (count == 1 && meridiem == 0) continue;  // a plain number: part of the date
     int hour = parts[0];
-    if (meridiem != 0) {
-      if (hour > 12) return false;
+    // A designator after an hour past 12 changes nothing: "13:00 AM" is 13:00.
+    if (meridiem != 0 && hour <= 12) {
       if (hour == 12) hour = 0;
       if (meridiem == 2) hour += 12;
     }
@@ -323,6 +332,7 @@ bool TakeTime(std::vector<Token>& toks, const Locale& locale, bool& found, doubl
     for (std::size_t u = i; u <= k; ++u)
       toks[u].used = true;
     if (meridiem != 0) toks[m].used = true;
+    first = i;
     found = true;
     seconds = hour * 3600.0 + parts[1] * 60.0 + parts[2] + fraction;
     return true;
@@ -343,22 +353,56 @@ bool YearOf(const Token& t, int& year) {
   return year >= 100 && year <= 9999;
 }
 
+// A sign or separator at either end makes the text no date ("-1.1", "1.1-"),
+// so a slip of the finger is refused instead of stored as another day. Where
+// dates are written with dots, a closing dot is the usual way ("6.12.").
+bool StrayEnds(const std::vector<Token>& toks, const Locale& locale) {
+  auto stray = [](const Token& t) { return t.kind == Token::Sep && t.text[0] != ' '; };
+  std::size_t b = 0, e = toks.size();
+  while (b < e && toks[b].kind == Token::Sep && toks[b].text[0] == ' ')
+    ++b;
+  while (e > b && toks[e - 1].kind == Token::Sep && toks[e - 1].text[0] == ' ')
+    --e;
+  if (b == e) return false;
+  if (stray(toks[b])) return true;
+  const Token& end = toks[e - 1];
+  if (!stray(end)) return false;
+  const bool closingDot =
+      end.text[0] == '.' && locale.dateSeparator == '.' && e >= 2 && toks[e - 2].kind == Token::Num;
+  return !closingDot;
+}
+
+// Whether a day and month can never be read as a date, whatever the year.
+bool ImpossibleDay(int month, int day) {
+  return month < 1 || month > 12 || day < 1 || day > DaysInMonth(2000, month);
+}
+
 }  // namespace
 
 bool ParseDateText(std::string_view text, const Locale& locale, DateTime& out) {
   std::vector<Token> toks;
   if (!Tokenize(text, locale, toks)) return false;
+  if (StrayEnds(toks, locale)) return false;
   bool hasTime = false;
   double seconds = 0.0;
-  if (!TakeTime(toks, locale, hasTime, seconds)) return false;
+  std::size_t timeFirst = 0;
+  if (!TakeTime(toks, locale, hasTime, seconds, timeFirst)) return false;
 
   std::vector<const Token*> nums;
   std::vector<char> numSeps;  // the separator before each number after the first
   int month = 0;
   char pendingSep = 0;
   bool dayName = false;
-  for (const Token& t : toks) {
+  bool dateBeforeTime = false, dateAfterTime = false;
+  for (std::size_t k = 0; k < toks.size(); ++k) {
+    const Token& t = toks[k];
     if (t.used) continue;
+    // The date stands before or after the time, never around it ("1 2 am 3").
+    if (hasTime &&
+        (t.kind == Token::Num || (t.kind == Token::Word && MonthOf(t.text, locale) != 0))) {
+      (k < timeFirst ? dateBeforeTime : dateAfterTime) = true;
+      if (dateBeforeTime && dateAfterTime) return false;
+    }
     switch (t.kind) {
       case Token::Num:
         if (!nums.empty()) numSeps.push_back(pendingSep);
@@ -431,6 +475,14 @@ bool ParseDateText(std::string_view text, const Locale& locale, DateTime& out) {
         day = nums[dayFirst ? 0 : 1]->value;
         month = nums[dayFirst ? 1 : 0]->value;
         year = CurrentYear();
+        if (ImpossibleDay(month, day)) {
+          // No day of any year, so a month and a two-digit year: "2 30" is
+          // February 1930. "2 29" stays 29 February, refused in other years
+          // rather than read as February 2029.
+          const bool yearFirst = order == Locale::DateOrder::YMD;
+          month = nums[yearFirst ? 1 : 0]->value, day = 1;
+          if (!YearOf(*nums[yearFirst ? 0 : 1], year)) return false;
+        }
       }
     } else if (nums.empty() && !dayName) {
       hasDate = false;
