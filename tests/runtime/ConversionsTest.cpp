@@ -62,6 +62,7 @@ TEST(ConversionsTest, CStrOfEachSubtypeInBothLocales) {
       {Variant(At(2026, 12, 6, 15, 4, 5)), "12/6/2026 3:04:05 PM", "06.12.2026 15:04:05"},
       {Variant(TimeSerial(9, 30, 0)), "9:30:00 AM", "09:30:00"},
       {Variant(DateTime{0.0}), "12:00:00 AM", "00:00:00"},
+      {Variant(At(100, 1, 1)), "1/1/100", "01.01.100"},  // the year as it is, not "0100"
       {Variant("text"), "text", "text"},
   };
   for (const Row& row : rows) {

@@ -148,6 +148,7 @@ TEST(FormatTest, NamedDateFormats) {
       {d, "Medium Time", "03:04 PM"},
       {d, "Short Time", "15:04"},
       {Variant(At(2026, 12, 6)), "General Date", "12/6/2026"},
+      {Variant(At(100, 1, 1)), "Short Date", "1/1/100"},
       {Variant("2026-12-06"), "Short Date", "12/6/2026"},
       {Variant("not a date"), "Short Date", "not a date"},
       {Variant(1e10), "Short Date", "10000000000"},  // beyond the date range: as a number

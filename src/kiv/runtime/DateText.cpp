@@ -39,13 +39,6 @@ std::string Pad2(int v) {
   return s.size() < 2 ? "0" + s : s;
 }
 
-std::string Pad(int v, std::size_t width) {
-  std::string s = std::to_string(v);
-  while (s.size() < width)
-    s.insert(s.begin(), '0');
-  return s;
-}
-
 }  // namespace
 
 bool SerialInRange(double serial) {
@@ -141,7 +134,8 @@ std::string RenderPattern(const DateFields& f, std::string_view pattern, const L
                         : locale.monthNames[static_cast<std::size_t>(f.month - 1)];
         break;
       case 'y':
-        r += run <= 2 ? Pad2(f.year % 100) : Pad(f.year, 4);
+        // A full year is written as it is: the year 100 is "100", not "0100".
+        r += run <= 2 ? Pad2(f.year % 100) : std::to_string(f.year);
         break;
       case 'h':
         r += run == 1 ? std::to_string(h12) : Pad2(h12);
