@@ -122,11 +122,6 @@ TEST(FormatTest, UserNumberFormats) {
       {Variant(5551234567.0), "(000) 000-0000", "(555) 123-4567"},
       {Variant(12), "0 \"kg\"", "12 kg"},
       {Variant(12), "0\\%", "12%"},
-      {Variant(1234.5), "0.00E+00", "1.23E+03"},
-      {Variant(1234.5), "0.00e-00", "1.23e03"},
-      {Variant(0.00012), "0.0E-0", "1.2E-4"},
-      {Variant(9.999), "0.00E+00", "1.00E+01"},
-      {Variant(0), "0.00E+00", "0.00E+00"},
       {Variant(1e20), "0", "100000000000000000000"},
       {Variant(5), "0;(0);\"zero\"", "5"},
       {Variant(-5), "0;(0);\"zero\"", "(5)"},
@@ -134,6 +129,26 @@ TEST(FormatTest, UserNumberFormats) {
       {Variant(-5), "0;;\"zero\"", "-5"},  // an empty section takes the first one
       {Variant(0), "0.00;-0.00", "0.00"},
       {Variant(Currency{-9223372036854775807 - 1}), "#,##0.0000", "-922,337,203,685,477.5808"},
+  });
+}
+
+TEST(FormatTest, ScientificFormats) {
+  ExpectAll({
+      {Variant(1234.5), "0.00E+00", "1.23E+03"},
+      {Variant(1234.5), "0.00e-00", "1.23e03"},
+      {Variant(0.00012), "0.0E-0", "1.2E-4"},
+      {Variant(9.999), "0.00E+00", "1.00E+01"},
+      {Variant(0), "0.00E+00", "0.00E+00"},
+      // Without exponent digits the exponent still follows its sign; what
+      // comes after is literal.
+      {Variant(1.7), "0.0000e-1", "1.7000e01"},
+      {Variant(0.17), "0.0000e-1", "1.7000e-11"},
+      {Variant(1000001), "0.0000e+1", "1.0000e+61"},
+      // Without an integer holder the mantissa stays below one.
+      {Variant(47.11), ".0000E+0", ".4711E+2"},
+      {Variant(-0.04711), ".00E+00", "-.47E-01"},
+      {Variant(0.99999), ".00E+0", ".10E+1"},
+      {Variant(0), ".00E+0", ".00E+0"},
   });
 }
 
@@ -172,9 +187,13 @@ TEST(FormatTest, UserDateFormats) {
       {d, "ddd dddd", "Sun Sunday"},
       {d, "mmm mmmm", "Mar March"},
       {d, "h:m:s", "7:5:9"},
-      {d, "hh:mm:ss", "07:05:09"},  // m after h is minutes
+      {d, "hh:mm:ss", "07:05:09"},  // m right after an hour is minutes
       {d, "hh:nn", "07:05"},
-      {d, "mm:ss", "05:09"},  // m before s is minutes too
+      {d, "mm:ss", "03:09"},  // elsewhere it is the month
+      {d, "nn:ss", "05:09"},
+      {Variant(2.525), "mm :mm:ss", "01 :01:00"},  // 1 January 1900 12:36
+      {Variant(2.525), "mm :ss:mm", "01 :00:01"},
+      {Variant(2.525), "h \\h mm", "12 h 36"},
       {d, "h:nn AM/PM", "7:05 AM"},
       {Variant(At(2026, 3, 8, 19, 5)), "h:nn am/pm", "7:05 pm"},
       {Variant(At(2026, 3, 8, 0, 5)), "h:nn A/P", "12:05 A"},
@@ -198,9 +217,20 @@ TEST(FormatTest, TextFormats) {
       {Variant("abc"), "&&&&&", "abc"},
       {Variant("abc"), "!@@@@@", "abc  "},
       {Variant("5551234"), "@@@-@@@@", "555-1234"},
-      {Variant("abcdef"), "@@-@@", "abcd-ef"},
+      {Variant("abc"), "@@-@@", " a-bc"},
+      {Variant("abc"), "!@@-@@", "ab-c "},
+      {Variant("abc"), "&&-&&", "a-bc"},
+      // Longer than the mask: one character per holder from the left, the
+      // rest after the whole mask.
+      {Variant("abcdef"), "@@-@@", "ab-cdef"},
+      {Variant("testing"), "\\x@\\x@", "xtxesting"},
+      {Variant("testing"), "@\\x", "txesting"},
+      {Variant("testing"), "!@\\x", "txesting"},
+      {Variant("testing"), "(&&)", "(te)sting"},
       {Variant("Hello"), ">", "HELLO"},
       {Variant("Hello"), "<", "hello"},
+      {Variant("Testing"), "<&>&", "testing"},  // with both, lower case wins
+      {Variant("Testing"), ">&<&", "testing"},
       {Variant("stra\xC3\x9F"
                "e"),
        ">@@@@@@@", "STRASSE"},

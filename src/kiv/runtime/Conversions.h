@@ -65,6 +65,10 @@ bool ParseDate(std::string_view text, DateTime& out, const Locale& locale = Loca
 // Number formats round half away from zero on the value's 15-digit decimal
 // form (2.345 -> "2.35") and never show "-0.00". Null gives "" or the fourth
 // section; Empty gives "".
+// In a date format "m" means minutes only right after an hour ("nn" always
+// does). A text longer than its "@"/"&" mask fills one character per holder
+// from the left and the rest follows the mask ("testing" in "@\x" gives
+// "txesting"); "<" wins over ">" when a section has both.
 std::string Format(const Variant& value, std::string_view format);
 
 // Unicode-aware upper case (ICU), and the host's Trim/LTrim/RTrim (spaces only).

@@ -133,7 +133,7 @@ struct NumFormat {
   std::vector<NumItem> items;
   int intCount = 0, decCount = 0, minInt = 0, minDec = 0, expMin = 1;
   int scale = 0, percent = 0;
-  bool grouping = false, scientific = false, hasPoint = false;
+  bool grouping = false, scientific = false, hasPoint = false, expHolders = false;
 };
 
 NumFormat ParseNumberSection(std::string_view s) {
@@ -180,8 +180,9 @@ NumFormat ParseNumberSection(std::string_view s) {
     } else if (item.kind == NumItem::DecDigit) {
       ++f.decCount;
       if (item.holder == '0') lastDecZero = f.decCount;
-    } else if (item.kind == NumItem::ExpDigit && item.holder == '0') {
-      ++expZeros;
+    } else if (item.kind == NumItem::ExpDigit) {
+      f.expHolders = true;
+      if (item.holder == '0') ++expZeros;
     } else if (item.kind == NumItem::Comma) {
       bool digitAfter = false;
       for (std::size_t j = k + 1; j < f.items.size(); ++j) {
@@ -205,8 +206,9 @@ NumFormat ParseNumberSection(std::string_view s) {
   f.minInt = firstZero < 0 ? 0 : intSeen - firstZero;
   f.minDec = lastDecZero;
   f.expMin = std::max(expZeros, 1);
-  // A format with a point but no integer holder still shows the whole part.
-  if (f.intCount == 0 && f.hasPoint) {
+  // A format with a point but no integer holder still shows the whole part;
+  // a scientific one shows the mantissa below one instead (".4711E+2").
+  if (f.intCount == 0 && f.hasPoint && !f.scientific) {
     for (std::size_t k = 0; k < f.items.size(); ++k) {
       if (f.items[k].kind == NumItem::Point) {
         f.items.insert(f.items.begin() + static_cast<long>(k), NumItem{NumItem::IntDigit});
@@ -225,7 +227,7 @@ std::string RenderNumber(const NumFormat& f, Decimal value, const Locale& locale
   if (value.point < -1000) value = Decimal{};
   int exponent = 0;
   if (f.scientific && !value.isZero()) {
-    const int whole = std::max(1, f.intCount);
+    const int whole = f.hasPoint ? f.intCount : std::max(1, f.intCount);
     exponent = value.point - whole;
     value.point = whole;
     value.roundTo(f.decCount);
@@ -258,6 +260,13 @@ std::string RenderNumber(const NumFormat& f, Decimal value, const Locale& locale
   };
   int intIndex = 0, decIndex = 0;
   bool expWritten = false;
+  auto writeExponent = [&] {
+    if (expWritten) return;
+    for (std::size_t k = expText.size(); k < static_cast<std::size_t>(f.expMin); ++k)
+      out += '0';
+    out += expText;
+    expWritten = true;
+  };
   for (const NumItem& item : f.items) {
     switch (item.kind) {
       case NumItem::IntDigit: {
@@ -276,13 +285,7 @@ std::string RenderNumber(const NumFormat& f, Decimal value, const Locale& locale
         ++decIndex;
         break;
       case NumItem::ExpDigit:
-        if (!expWritten) {
-          for (std::size_t k = expText.size(); k < static_cast<std::size_t>(f.expMin); ++k) {
-            out += '0';
-          }
-          out += expText;
-          expWritten = true;
-        }
+        writeExponent();
         break;
       case NumItem::Point:
         out += locale.decimalSeparator;
@@ -297,6 +300,9 @@ std::string RenderNumber(const NumFormat& f, Decimal value, const Locale& locale
         } else if (item.expPlus) {
           out += '+';
         }
+        // Without digit holders the exponent still shows, right after its
+        // sign: 1.7 in "0.0000e-1" is "1.7000e01", the "1" being literal.
+        if (!f.expHolders) writeExponent();
         break;
       case NumItem::Comma:
       case NumItem::Literal:
@@ -373,19 +379,14 @@ std::string RenderDateSection(std::string_view s, const DateFields& f, const Loc
   bool twelveHour = false;
   for (const DateToken& t : tokens)
     twelveHour = twelveHour || t.kind == 'A';
-  // "m" right after an hour, or right before seconds, means minutes.
+  // "m" right after an hour means minutes; anywhere else it is the month
+  // ("nn" always means minutes).
   for (std::size_t k = 0; k < tokens.size(); ++k) {
     if (tokens[k].kind != 'm') continue;
     long prev = static_cast<long>(k) - 1;
     while (prev >= 0 && tokens[static_cast<std::size_t>(prev)].kind == 'L')
       --prev;
-    std::size_t next = k + 1;
-    while (next < tokens.size() && tokens[next].kind == 'L')
-      ++next;
-    if ((prev >= 0 && tokens[static_cast<std::size_t>(prev)].kind == 'h') ||
-        (next < tokens.size() && tokens[next].kind == 's')) {
-      tokens[k].kind = 'n';
-    }
+    if (prev >= 0 && tokens[static_cast<std::size_t>(prev)].kind == 'h') tokens[k].kind = 'n';
   }
   const int hour = twelveHour ? (f.hour % 12 == 0 ? 12 : f.hour % 12) : f.hour;
   std::string out;
@@ -503,9 +504,9 @@ std::string RenderTextSection(std::string_view s, std::string_view value) {
         if (c == '@' || c == '&') {
           items.push_back({true, c, {}});
         } else if (c == '<') {
-          lower = true, upper = false;
+          lower = true;
         } else if (c == '>') {
-          upper = true, lower = false;
+          upper = true;
         } else if (c == '!') {
           leftToRight = true;
         } else {
@@ -513,7 +514,8 @@ std::string RenderTextSection(std::string_view s, std::string_view value) {
         }
         return i + 1;
       });
-  const std::string mapped = upper ? UCase(value) : lower ? LCase(value) : std::string(value);
+  // With both "<" and ">" in the section, lower case wins.
+  const std::string mapped = lower ? LCase(value) : upper ? UCase(value) : std::string(value);
   const std::vector<std::string> chars = CodePoints(mapped);
   long holders = 0;
   for (const Item& item : items)
@@ -525,6 +527,11 @@ std::string RenderTextSection(std::string_view s, std::string_view value) {
     return out;
   }
   const long n = static_cast<long>(chars.size());
+  // A text longer than the mask fills the holders from the left, one
+  // character each, and the rest follows the whole mask. A shorter one fills
+  // them from the right ("!" from the left), the free "@" holders showing
+  // blanks.
+  const bool fromLeft = leftToRight || n > holders;
   std::string out;
   long h = 0;
   for (const Item& item : items) {
@@ -532,27 +539,16 @@ std::string RenderTextSection(std::string_view s, std::string_view value) {
       out += item.text;
       continue;
     }
-    // Right to left: the last holder takes the last character, and any
-    // characters left over go in front of the first holder. "!" reverses.
-    long from, to;
-    if (leftToRight) {
-      from = h;
-      to = h == holders - 1 ? n : h + 1;
-    } else {
-      const long q = n - holders + h;
-      from = h == 0 ? 0 : q;
-      to = q + 1;
-    }
-    if (from < 0) from = 0;
-    if (to > n) to = n;
-    if (from < to) {
-      for (long k = from; k < to; ++k)
-        out += chars[static_cast<std::size_t>(k)];
+    const long k = fromLeft ? h : n - holders + h;
+    if (k >= 0 && k < n) {
+      out += chars[static_cast<std::size_t>(k)];
     } else if (item.kind == '@') {
       out += ' ';
     }
     ++h;
   }
+  for (long k = holders; k < n; ++k)
+    out += chars[static_cast<std::size_t>(k)];
   return out;
 }
 
