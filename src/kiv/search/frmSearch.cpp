@@ -219,6 +219,9 @@ void frmSearch::GetFriendlyColumnNames() {
       // A later row is compared with the caption as an earlier row left it.
       std::string field, friendly;
       if (!TableText(table, i, 0, field) || !TableText(table, i, 1, friendly)) continue;
+      // A blank friendly name (a Null in the translation table) renames
+      // nothing: a blank caption would make the whole dialog unusable.
+      if (Trim(friendly).empty()) continue;
       if (UCase(field) == UCase(column.Caption())) column.Caption(friendly);
     }
   }

@@ -45,7 +45,10 @@ class Recordset;
 //   not be retrieved."; a column whose field cannot be found is reported when
 //   it is chosen or searched, and nothing else happens.
 // - A friendly-name value that is not a two-dimensional table renames
-//   nothing, both ways; table rows that cannot be read are passed over.
+//   nothing, both ways; table rows that cannot be read are passed over, and
+//   so is a row whose friendly name is blank (a Null in the translation
+//   table), which would otherwise leave a column without a caption and the
+//   dialog without data.
 class frmSearch : public Form {
  public:
   frmSearch();
