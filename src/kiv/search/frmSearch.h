@@ -92,6 +92,11 @@ class frmSearch : public Form {
   static constexpr double kMinimumWidth = 5300;
   static constexpr double kMinimumHeight = 3200;
 
+  // Sizable, at least the layout's minimum, centred on the screen.
+  double MinimumWidth() const override { return kMinimumWidth; }
+  double MinimumHeight() const override { return kMinimumHeight; }
+  int StartUpPosition() const override { return 2; }
+
   std::string_view TypeName() const override { return "frmSearch"; }
   const MemberTable& memberTable() const override;
 
