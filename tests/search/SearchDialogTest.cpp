@@ -3,6 +3,7 @@
 
 #include <filesystem>
 
+#include "kiv/data/Fields.h"
 #include "kiv/host/Column.h"
 #include "kiv/host/Columns.h"
 #include "search/SearchFixture.h"
@@ -50,7 +51,7 @@ TEST_F(SearchTest, SetUpFillsTheListsAndResetsTheResult) {
 }
 
 TEST_F(SearchTest, SetUpWithoutUsableRecordsReportsAndStaysOpen) {
-  // No record source; then a record set without fields.
+  // No record source.
   bool open = false;
   search(nullptr, [&](frmSearch& f) {
     open = f.Visible();
@@ -64,6 +65,19 @@ TEST_F(SearchTest, SetUpWithoutUsableRecordsReportsAndStaysOpen) {
   EXPECT_EQ(boxes[0].prompt, "Search data could not be retrieved.");
   EXPECT_EQ(boxes[0].title, "Search");
   EXPECT_EQ(boxes[0].buttons, vb::vbCritical);
+  EXPECT_EQ(returned(), Lines{""});
+
+  // A record set without fields.
+  boxes.clear();
+  auto noFields = std::make_shared<Recordset>();
+  noFields->Open("PRAGMA cache_size = 2000", db, adOpenKeyset, adLockReadOnly);
+  ASSERT_EQ(noFields->Fields().Count(), 0);
+  search(noFields, [&](frmSearch& f) {
+    EXPECT_TRUE(f.Visible());
+    f.cmdOK().click();
+  });
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].prompt, "Search data could not be retrieved.");
   EXPECT_EQ(returned(), Lines{""});
 
   boxes.clear();

@@ -261,7 +261,9 @@ void frmSearch::FillSearchTypes(std::int32_t category) {
          {"Equal to", "Greater than or equal to", "Less than or equal to", "Not equal to"})
       m_cmbSearchType->AddItem(item);
   }
-  m_cmbSearchType->ListIndex(position);
+  // A list filled for the first time (set-up could not fill it) starts on
+  // "Equal to": a search always has a type, never an empty criterion.
+  m_cmbSearchType->ListIndex(position < 0 ? 0 : position);
 }
 
 void frmSearch::LoadFindHistory() {
