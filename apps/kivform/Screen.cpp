@@ -19,6 +19,7 @@
 #include "kiv/runtime/Conversions.h"
 #include "kiv/runtime/Error.h"
 #include "kiv/runtime/JsonPropertyBag.h"
+#include "kiv/search/KivSearch.h"
 
 namespace kivform {
 
@@ -41,6 +42,7 @@ const std::vector<ControlType>& Types() {
   static const std::vector<ControlType> types = {
       {"KivFormControl", true, [] { return kiv::KivFormControl::Create(); }},
       {"KivUni", true, [] { return kiv::KivUni::Create(); }},
+      {"KivSearch", true, [] { return kiv::KivSearch::Create(); }},
       {"TextBox", false, [] { return std::make_shared<kiv::TextBox>(); }},
       {"ComboBox", false, [] { return std::make_shared<kiv::ComboBox>(); }},
       {"CheckBox", false, [] { return std::make_shared<kiv::CheckBox>(); }},

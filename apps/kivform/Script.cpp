@@ -238,6 +238,37 @@ ScriptLine Script::ParseLine(std::string_view text, const std::string& origin, i
     } else {
       Fail(where, "'calendar' is written: calendar pick yyyy-mm-dd, or calendar escape");
     }
+  } else if (verb == "search") {
+    const std::string sub = a.empty() ? "" : Lower(a[0].text);
+    const auto quoted = [&](const char* form) {
+      count(2, form);
+      if (!a[1].quoted) Fail(where, std::string("the text must be quoted: ") + form);
+    };
+    if (sub == "column") {
+      quoted("search column \"caption\"");
+    } else if (sub == "type") {
+      quoted("search type \"Containing\"");
+    } else if (sub == "sort") {
+      quoted("search sort \"caption\"");
+    } else if (sub == "find") {
+      if (a.size() == 2)
+        quoted("search find [\"value\"]");
+      else
+        count(1, "search find [\"value\"]");
+    } else if (sub == "row") {
+      count(2, "search row N");
+      int n = 0;
+      const auto [p, ec] =
+          std::from_chars(a[1].text.data(), a[1].text.data() + a[1].text.size(), n);
+      if (a[1].quoted || ec != std::errc() || p != a[1].text.data() + a[1].text.size() || n < 1)
+        Fail(where, "'" + a[1].text + "' is not a row number (1 is the first row)");
+    } else if (sub == "ok" || sub == "cancel") {
+      count(1, "search ok, or search cancel");
+    } else {
+      Fail(where,
+           "'search' is written: search column \"caption\", search type \"text\", search find "
+           "[\"value\"], search sort \"caption\", search row N, search ok, or search cancel");
+    }
   } else if (verb == "call") {
     if (a.empty() || !IsMemberPath(a[0]))
       Fail(where, "'call' is written: call NAME.Method [values]");
@@ -273,9 +304,10 @@ ScriptLine Script::ParseLine(std::string_view text, const std::string& origin, i
     count(1, "today yyyy-mm-dd");
     if (!IsIsoDate(a[0].text)) Fail(where, "'" + a[0].text + "' is not a date (yyyy-mm-dd)");
   } else {
-    Fail(where, "unknown action '" + tokens[0].text +
-                    "' (focus, type, click, key, tick, untick, answer, calendar, call, set, "
-                    "expect, sql, today)");
+    Fail(where,
+         "unknown action '" + tokens[0].text +
+             "' (focus, type, click, key, tick, untick, answer, calendar, search, call, set, "
+             "expect, sql, today)");
   }
   return line;
 }

@@ -14,12 +14,17 @@
 #include "kiv/field_editor/frmCalendar.h"
 #include "kiv/form_controller/KivFormControl.h"
 #include "kiv/host/CheckBox.h"
+#include "kiv/host/Column.h"
+#include "kiv/host/Columns.h"
+#include "kiv/host/ComboBox.h"
 #include "kiv/host/CommandButton.h"
+#include "kiv/host/DataGrid.h"
 #include "kiv/host/Form.h"
 #include "kiv/host/MonthView.h"
 #include "kiv/host/UserControl.h"
 #include "kiv/runtime/Conversions.h"
 #include "kiv/runtime/Error.h"
+#include "kiv/search/frmSearch.h"
 #include "kivform/Screen.h"
 
 namespace kivform {
@@ -138,6 +143,7 @@ kiv::Dispatch* ScriptRunner::object(const std::string& path, const ScriptLine& l
   auto ctl = screen_.control(head);
   kiv::Dispatch* current = ctl.get();
   if (!current && Lower(head) == "form") current = &screen_.form();
+  if (!current && Lower(head) == "frmsearch") current = &kiv::frmSearch::Instance();
   if (!current) Fail(line, "no control named '" + head + "' on the form");
   if (dot == std::string::npos) return current;
   std::string rest = path.substr(dot + 1);
@@ -145,7 +151,8 @@ kiv::Dispatch* ScriptRunner::object(const std::string& path, const ScriptLine& l
     const auto next = rest.find('.');
     const std::string part = rest.substr(0, next);
     auto* user = dynamic_cast<kiv::UserControl*>(current);
-    kiv::Control* inner = user ? user->constituent(part) : nullptr;
+    auto* form = dynamic_cast<kiv::Form*>(current);
+    kiv::Control* inner = user ? user->constituent(part) : form ? form->control(part) : nullptr;
     if (!inner) Fail(line, "'" + path + "': no inner widget named '" + part + "'");
     current = inner;
     rest = next == std::string::npos ? std::string() : rest.substr(next + 1);
@@ -273,10 +280,77 @@ void ScriptRunner::runLoadActions() {
 
 void ScriptRunner::run(const std::vector<ScriptLine>& lines) {
   flush();
-  for (const auto& line : lines) {
+  lines_ = &lines;
+  next_ = 0;
+  host_.setModalFallback([this](kiv::Form& form) { driveSearchDialog(form); });
+  while (next_ < lines.size()) {
+    const ScriptLine& line = lines[next_++];
     *out_ << "> " << line.text << "\n";
     runLine(line);
     flush();
+  }
+  lines_ = nullptr;
+}
+
+void ScriptRunner::driveSearchDialog(kiv::Form& form) {
+  if (!dynamic_cast<kiv::frmSearch*>(&form) || !lines_) return;
+  flush();
+  while (form.IsLoaded() && form.Visible() && next_ < lines_->size()) {
+    const ScriptLine& line = (*lines_)[next_++];
+    *out_ << "> " << line.text << "\n";
+    runLine(line);
+    flush();
+  }
+}
+
+void ScriptRunner::searchAction(const ScriptLine& line) {
+  kiv::frmSearch& dialog = kiv::frmSearch::Instance();
+  if (!dialog.IsLoaded() || !dialog.Visible()) {
+    fail(line, "no search dialog is open");
+    return;
+  }
+  const std::string sub = Lower(line.args[0].text);
+  const std::string text = line.args.size() > 1 ? line.args[1].text : std::string();
+  const auto listOf = [](const std::vector<std::string>& items) {
+    std::string out;
+    for (const auto& item : items)
+      out += (out.empty() ? "" : ", ") + Quote(item);
+    return out;
+  };
+  if (sub == "column" || sub == "type") {
+    kiv::ComboBox& box = sub == "column" ? dialog.cmbField() : dialog.cmbSearchType();
+    const auto& items = box.items();
+    if (std::find(items.begin(), items.end(), text) == items.end()) {
+      fail(line, "the dialog offers no " +
+                     std::string(sub == "column" ? "column" : "type of search") + " " +
+                     Quote(text) + " (it offers " + listOf(items) + ")");
+      return;
+    }
+    box.pick(text);
+  } else if (sub == "find") {
+    if (line.args.size() > 1) dialog.cmbFind().userSetText(text);
+    if (!dialog.cmdFindNext().click()) fail(line, "the Find button takes no input");
+  } else if (sub == "sort") {
+    kiv::Columns& columns = dialog.dbgData().columns();
+    std::vector<std::string> captions;
+    for (std::int32_t i = 0; i < columns.Count(); ++i) {
+      captions.push_back(columns.Item(i).Caption());
+      if (captions.back() == text) {
+        dialog.dbgData().headClick(static_cast<std::int16_t>(i));
+        return;
+      }
+    }
+    fail(line, "the grid has no column " + Quote(text) + " (it has " + listOf(captions) + ")");
+  } else if (sub == "row") {
+    const std::int32_t row = std::stoi(text) - 1;
+    kiv::DataGrid& grid = dialog.dbgData();
+    if (!grid.clickCell(row, std::max(0, grid.Col())))
+      fail(line,
+           "the grid has no row " + text + " (it has " + std::to_string(grid.RowCount()) + ")");
+  } else if (sub == "ok") {
+    dialog.cmdOK().click();
+  } else {
+    dialog.cmdCancel().click();
   }
 }
 
@@ -338,6 +412,8 @@ void ScriptRunner::runLine(const ScriptLine& line) {
         else
           cal->mnvMonth_View().pressKey(kiv::key::Escape);
       });
+    } else if (v == "search") {
+      searchAction(line);
     } else if (v == "call") {
       callMember(line, false);
     } else if (v == "set") {

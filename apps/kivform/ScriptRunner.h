@@ -32,6 +32,10 @@ class RunnerHost : public kiv::HeadlessHost {
 // the transcript as it goes: each line as "> line", then, indented, every
 // message box, beep, modal form and control event it caused.
 //
+// A search dialog shown modally takes the script's next lines: they run while
+// it is open (`search column "Name"`, `search find "Sm"`, `search ok`, or any
+// other line); when the lines run out it is closed as a user would close it.
+//
 // A failed expectation (or an `answer` or `calendar` line that no message box
 // or calendar used) is printed as "FAILED FILE:LINE: ..." and counted; the
 // run goes on. A line that cannot be carried out as written (a name that is
@@ -63,6 +67,9 @@ class ScriptRunner {
     std::string member;
   };
   void runLine(const ScriptLine& line);
+  // Runs the script's next lines while a search dialog shown modally is open.
+  void driveSearchDialog(kiv::Form& form);
+  void searchAction(const ScriptLine& line);
   void flush();
   void fail(const ScriptLine& line, const std::string& what);
   void expectValue(const ScriptLine& line);
@@ -84,6 +91,8 @@ class ScriptRunner {
   std::ostream* out_;
   std::size_t printed_ = 0;
   std::deque<std::string> calendarLines_;
+  const std::vector<ScriptLine>* lines_ = nullptr;  // the lines run() is carrying out
+  std::size_t next_ = 0;                            // ... and the next of them
   int checks_ = 0;
   int failures_ = 0;
 };

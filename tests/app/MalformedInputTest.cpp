@@ -122,6 +122,10 @@ TEST_F(AppTest, MalformedScriptLinesNameTheLineAndChangeNothing) {
       {"unknown member", "expect uniName.Colour 5", "has no member 'Colour'"},
       {"tick on a text", "tick uniName", "'uniName' is not a check box"},
       {"sql unquoted", "sql SELECT 1", "'sql' is written: sql \"SELECT ...\""},
+      {"unknown search action", "search jump", "'search' is written"},
+      {"unquoted search column", "search column Name", "must be quoted"},
+      {"bad search row", "search row 0", "'0' is not a row number"},
+      {"unknown search widget", "click frmSearch.cmdJump", "no inner widget named 'cmdJump'"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);

@@ -32,6 +32,37 @@ TEST_F(AppTest, OrdersScriptPassesAndTranscriptShowsBoxesAndEvents) {
   EXPECT_NE(out.find("Event uniCustomerCode.DataChanged \"C9\" True"), std::string::npos) << out;
 }
 
+// The customer-code editor's lookup opens the search dialog on the orders
+// screen; search lines with no dialog open, or naming what the dialog does
+// not offer, fail their line and the run goes on.
+TEST_F(AppTest, OrdersLookupScriptDrivesTheSearchDialog) {
+  EXPECT_EQ(run({(dir / "orders.json").string(), "--script",
+                 (samples() / "orders-lookup.script").string()}),
+            kExitOk)
+      << out << err;
+  EXPECT_NE(out.find(" 0 failed"), std::string::npos) << out;
+  EXPECT_EQ(scalar("SELECT CustomerCode FROM Orders WHERE OrderNo = 1001"), "C5");
+
+  const auto script = file("search.script",
+                           "search ok\n"
+                           "click ctlForm.cmdSearch\n"
+                           "search column \"Colour\"\n"
+                           "search sort \"Colour\"\n"
+                           "search row 99\n"
+                           "expect frmSearch.cmdFindNext.Caption \"&Find\"\n");
+  EXPECT_EQ(run({(dir / "customers.json").string(), "--script", script}), kExitFailed);
+  EXPECT_NE(out.find(script + ":1: search ok: no search dialog is open"), std::string::npos) << out;
+  EXPECT_NE(out.find(":3: search column \"Colour\": the dialog offers no column \"Colour\" "
+                     "(it offers \"Customer code\", \"Customer name\""),
+            std::string::npos)
+      << out;
+  EXPECT_NE(out.find(":4: search sort \"Colour\": the grid has no column"), std::string::npos);
+  EXPECT_NE(out.find(":5: search row 99: the grid has no row 99 (it has 5)"), std::string::npos);
+  // The lines ran in the open dialog, which the user closes when they run out.
+  EXPECT_NE(out.find("Modal frmSearch closed by the user"), std::string::npos) << out;
+  EXPECT_NE(out.find("1 checks, 4 failed"), std::string::npos) << out;
+}
+
 // A failed expectation names its line, the run goes on, and the status is 1;
 // an answer nobody used counts as a failure too.
 TEST_F(AppTest, FailedExpectationsNameTheirLineAndGiveStatusOne) {

@@ -7,7 +7,11 @@
 #include "kiv/data/Connection.h"
 #include "kiv/data/Field.h"
 #include "kiv/data/Recordset.h"
+#include "kiv/host/ComboBox.h"
+#include "kiv/host/DataGrid.h"
 #include "kiv/runtime/Error.h"
+#include "kiv/search/KivSearch.h"
+#include "kiv/search/frmSearch.h"
 
 namespace kiv::test {
 namespace {
@@ -160,80 +164,93 @@ TEST_F(CodeEditorTest, TypedCodesCannotChangeTheStatement) {
   EXPECT_EQ(rows("Products"), 2);
 }
 
-// A stand-in for the search launcher: records what the editor hands it and
-// returns a scripted code.
-class FakeLauncher : public Dispatch {
- public:
-  std::string_view TypeName() const override { return "KivSearch"; }
-  const MemberTable& memberTable() const override {
-    using B = MemberTable::Builder<FakeLauncher>;
-    static const MemberTable table =
-        B().let("FriendlyNames", [](FakeLauncher& f, const Variant& v) { f.friendlyNames = v; })
-            .set("Search_RecordSource",
-                 [](FakeLauncher& f, const Variant& v) { f.list = ObjectAs<Recordset>(v); })
-            .let("Return_Fields",
-                 [](FakeLauncher& f, const Variant& v) { f.returnFields = CStr(v); })
-            .method("ShowSearch",
-                    [](FakeLauncher& f, B::Args& args) {
-                      f.modal = CInt(Arg(args, 0));
-                      f.owner = ObjectAs<Dispatch>(Arg(args, 1)).get();
-                      ++f.shown;
-                      return Variant();
-                    })
-            .get("Return_Value",
-                 [](FakeLauncher& f) { return Variant(Array::Of({Variant(f.answer)})); })
-            .build();
-    return table;
-  }
-
-  Variant friendlyNames;
-  std::shared_ptr<Recordset> list;
+// What the editor's lookup showed in the search dialog.
+struct Shown {
+  std::string source;
   std::string returnFields;
-  int modal = 0;
-  Dispatch* owner = nullptr;  // not owned: the editor holds the launcher
-  int shown = 0;
-  std::string answer;
+  std::vector<std::string> columns;
+  std::int32_t rows = -1;
+  bool modal = false;
+  Dispatch* owner = nullptr;
 };
 
-TEST_F(CodeEditorTest, LookUpThroughTheLauncherWritesThePickedCode) {
-  auto launcher = std::make_shared<FakeLauncher>();
+TEST_F(CodeEditorTest, LookUpThroughTheSearchDialogWritesThePickedCode) {
+  auto launcher = KivSearch::Create();
+  form.Add(launcher);
   uni->Search_Control(launcher);
-  uni->FriendlyNames(Variant("names"));
+  Array names(0, 0, 0, 1);
+  names.at(0, 0) = Variant("CustCode");
+  names.at(0, 1) = Variant("Customer");
+  uni->FriendlyNames(Variant(names));
   uni->Filter("Active = 1");
   uni->Text("Z9");
   log.clear();
+  Shown shown;
+  // Finds the code in the dialog and accepts it (or cancels for "").
+  const auto pick = [&](const std::string& code) {
+    host.pushModalDriver([&, code](Form& form) {
+      auto& f = dynamic_cast<frmSearch&>(form);
+      shown.source = f.arsSearch_RecordSource->Source();
+      shown.returnFields = f.strReturn_Fields;
+      shown.columns = f.cmbField().items();
+      shown.rows = f.dbgData().RowCount();
+      shown.modal = f.IsModal();
+      shown.owner = f.Owner();
+      if (code.empty()) {
+        f.cmdCancel().click();
+        return;
+      }
+      f.cmbFind().Text(code);
+      f.cmdFindNext().click();
+      f.dbgData().pressKey(key::Return);
+    });
+  };
 
   // Cancelled: nothing changes.
+  pick("");
   uni->cmdFunction().click();
-  EXPECT_EQ(launcher->shown, 1);
-  EXPECT_EQ(launcher->modal, 1);
-  EXPECT_EQ(launcher->owner, uni.get());
-  EXPECT_EQ(launcher->returnFields, "CustCode");
-  EXPECT_EQ(launcher->friendlyNames, Variant("names"));
-  ASSERT_TRUE(launcher->list);
-  EXPECT_EQ(launcher->list->Source(),
-            "SELECT * FROM Customers WHERE Active = 1  ORDER BY CustCode ASC");
+  EXPECT_TRUE(shown.modal);
+  EXPECT_EQ(shown.owner, uni.get());
+  EXPECT_EQ(shown.returnFields, "CustCode");
+  EXPECT_EQ(shown.columns, (std::vector<std::string>{"Customer", "Name", "Active"}));
+  EXPECT_EQ(shown.rows, 2);
+  EXPECT_EQ(shown.source, "SELECT * FROM Customers WHERE Active = 1  ORDER BY CustCode ASC");
   EXPECT_EQ(uni->Text(), "Z9");
   EXPECT_EQ(uni->txtText1().BackColor(), KivUni::kDefaultErrorColour);
   for (const auto& line : log)
     EXPECT_EQ(line.rfind("DataChanged", 0), std::string::npos);
 
   // A pick writes the code, which is validated and announced.
-  launcher->answer = "O'Hara";
+  pick("o'hara");
   uni->cmdFunction_Click();
   EXPECT_EQ(uni->Text(), "O'Hara");
   EXPECT_EQ(log.back(), "DataChanged O'Hara False");
   EXPECT_EQ(uni->txtText1().BackColor(), KivUni::kDefaultNormalColour);
 
-  // A statement of its own is used exactly, without the filter.
-  uni->Search_RecordSource("SELECT CustCode, Name FROM Customers");
-  uni->cmdFunction_Click();
-  EXPECT_EQ(launcher->list->Source(), "SELECT CustCode, Name FROM Customers");
-  EXPECT_TRUE(boxes.empty());
+  // Ctrl+F opens it too; a statement of its own is used exactly, without the filter.
+  uni->Search_RecordSource("SELECT CustCode, Name FROM Customers ORDER BY Name");
+  pick("B2");
+  uni->txtText1().keyDown(70, key::CtrlMask);
+  EXPECT_EQ(shown.source, "SELECT CustCode, Name FROM Customers ORDER BY Name");
+  EXPECT_EQ(shown.rows, 3);
+  EXPECT_EQ(uni->Text(), "B2");
+  EXPECT_TRUE(boxes.empty()) << boxes[0].prompt;
+
+  // A press on the button while the text box has the focus: the typed text
+  // is validated and announced first, then the lookup opens.
+  uni->txtText1().SetFocus();
+  uni->txtText1().Text("A7");
+  log.clear();
+  pick("O'Hara");
+  uni->cmdFunction().click();
+  EXPECT_EQ(log.front(), "DataChanged A7 False");
+  EXPECT_EQ(log.back(), "DataChanged O'Hara False");
+  EXPECT_EQ(uni->Text(), "O'Hara");
+  EXPECT_EQ(host.pendingModalDrivers(), 0u);
+  EXPECT_EQ(host.lines("Modal").size(), 4u);
 
   // A list the database rejects: reported from the button, Text unchanged.
   uni->Search_RecordSource("SELECT * FROM NoSuchTable");
-  launcher->answer = "A7";
   uni->cmdFunction().click();
   ASSERT_EQ(boxes.size(), 1u);
   EXPECT_EQ(boxes[0].title, "KivUni");

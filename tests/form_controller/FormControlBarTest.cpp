@@ -2,7 +2,10 @@
 // through a launcher.
 
 #include "form_controller/FormControlFixture.h"
+#include "kiv/host/DataGrid.h"
 #include "kiv/runtime/Error.h"
+#include "kiv/search/KivSearch.h"
+#include "kiv/search/frmSearch.h"
 
 namespace kiv::test {
 namespace {
@@ -168,80 +171,80 @@ TEST_F(FormControlTest, FriendlyNamesAreNotLimitedToSixteenBitRowCounts) {
   EXPECT_EQ(all.array().at(33000, 1), Variant("Field 33000"));
 }
 
-// A stand-in for the search launcher: records what it is given and returns
-// a chosen value as the dialog would.
-class FakeLauncher : public Dispatch {
- public:
-  std::string_view TypeName() const override { return "KivSearch"; }
-  const MemberTable& memberTable() const override {
-    static const MemberTable table =
-        MemberTable::Builder<FakeLauncher>()
-            .property(
-                "FriendlyNames", [](FakeLauncher& l) { return l.friendly; },
-                [](FakeLauncher& l, const Variant& v) { l.friendly = v; })
-            .property(
-                "Return_Fields", [](FakeLauncher& l) { return Variant(l.fields); },
-                [](FakeLauncher& l, const Variant& v) { l.fields = CStr(v); })
-            .objectProperty(
-                "Search_RecordSource", [](FakeLauncher& l) { return Variant(l.source); },
-                [](FakeLauncher& l, const Variant& v) { l.source = ObjectAs<Recordset>(v); })
-            .get("Return_Value", [](FakeLauncher& l) { return l.result; })
-            .method("ShowSearch",
-                    [](FakeLauncher& l, std::vector<Variant>& a) {
-                      l.shown.push_back(CStr(Variant(CInt(Arg(a, 0)))));
-                      if (l.source) l.sourceRows = l.source->RecordCount();
-                      l.result = Variant(Array::Of({Variant(l.pick)}));
-                      return Variant();
-                    })
-            .build();
-    return table;
-  }
-  Variant friendly;
-  std::string fields;
-  std::shared_ptr<Recordset> source;
-  std::int32_t sourceRows = -1;
-  std::vector<std::string> shown;
-  std::string pick;
-  Variant result;
+// What the controller's search showed in the dialog.
+struct DialogSeen {
+  std::vector<std::string> columns;
+  std::int32_t rows = -1;
+  std::string returnFields;
+  bool modal = false;
 };
+
+// Drives the next search dialog: finds the code in its Code column and
+// presses OK, or presses Cancel for an empty code.
+void PickCode(HeadlessHost& host, const std::string& code, DialogSeen* seen = nullptr) {
+  host.pushModalDriver([code, seen](Form& form) {
+    auto& f = dynamic_cast<frmSearch&>(form);
+    if (seen) {
+      seen->columns = f.cmbField().items();
+      seen->rows = f.dbgData().RowCount();
+      seen->returnFields = f.strReturn_Fields;
+      seen->modal = f.IsModal();
+    }
+    if (code.empty()) {
+      f.cmdCancel().click();
+      return;
+    }
+    f.cmbField().pick(0);
+    f.cmbFind().Text(code);
+    f.cmdFindNext().click();
+    f.cmdOK().click();
+  });
+}
 
 TEST_F(FormControlTest, SearchPositionsTheFormOnTheChosenRecord) {
   db->Execute("INSERT INTO Clients (Code, Name) VALUES ('O''Brien', 'Quoted')");
-  auto launcher = std::make_shared<FakeLauncher>();
+  auto launcher = KivSearch::Create();
+  form->Add(launcher);
   ctl->SearchControl(launcher);
   ASSERT_TRUE(open());
 
-  launcher->pick = "C";
+  // The friendly names come from the translation table ("Name" has a Null one).
+  DialogSeen seen;
+  PickCode(host, "C", &seen);
   ctl->cmdSearch().click();
   EXPECT_EQ(code(), "C");
   EXPECT_EQ(uniCode->Text(), "C");
   EXPECT_EQ(log, (Lines{"Search", "AfterSearch", "AfterMove"}));
-  EXPECT_EQ(launcher->fields, "Code");
-  EXPECT_EQ(launcher->shown, Lines{"1"});
-  EXPECT_EQ(launcher->sourceRows, 4);
-  ASSERT_TRUE(launcher->friendly.isArray());  // "*" gives the whole table
+  EXPECT_EQ(seen.returnFields, "Code");
+  EXPECT_TRUE(seen.modal);
+  EXPECT_EQ(seen.rows, 4);
+  EXPECT_EQ(seen.columns,
+            (Lines{"Client code", "Name", "Amount", "Joined", "Active", "Flag", "Category"}));
   EXPECT_FALSE(txtName->Locked());
+  EXPECT_TRUE(launcher->get("Search_RecordSource").isNothing());
 
   // A name with a quote is found, not failed or mistaken for a match.
-  launcher->pick = "O'Brien";
+  PickCode(host, "O'Brien");
   ctl->Search();
   EXPECT_EQ(code(), "O'Brien");
   EXPECT_EQ(txtName->Text(), "Quoted");
   EXPECT_TRUE(host.lines("Beep").empty());
 
-  // No match: a beep and the first record; the search then sets the lock
-  // state for the record it ends on.
-  launcher->pick = "Nobody";
+  // No match in the form's records: a beep and the first record; the search
+  // then sets the lock state for the record it ends on.
+  ctl->Search_RecordSource("SELECT 'Nobody' AS Code");
+  PickCode(host, "Nobody");
   ctl->Search();
   EXPECT_EQ(host.lines("Beep").size(), 1u);
   EXPECT_EQ(code(), "A");
   EXPECT_EQ(uniCode->Text(), "A");
   EXPECT_FALSE(txtName->Locked());
+  ctl->Search_RecordSource("");
 
   // Cancelled dialog: stays, still resets add mode and locks; no AfterSearch.
   ctl->MoveRecordset(mvNext);
   log.clear();
-  launcher->pick = "";
+  PickCode(host, "");
   ctl->Search();
   EXPECT_EQ(code(), "B");
   EXPECT_EQ(log, Lines{"Search"});
@@ -249,18 +252,45 @@ TEST_F(FormControlTest, SearchPositionsTheFormOnTheChosenRecord) {
 
   // A host that cancels one search does not cancel the next.
   cancelSearch = true;
-  launcher->pick = "C";
   ctl->Search();
   EXPECT_EQ(code(), "B");
+  EXPECT_EQ(host.pendingModalDrivers(), 0u);
   cancelSearch = false;
+  PickCode(host, "C");
   ctl->Search();
   EXPECT_EQ(code(), "C");
 
-  // A field list is looked up as one name: the dialog gets it back as text.
+  // A field list is looked up as one name: the dialog gets it back as text
+  // and renames nothing.
   ctl->Source_Fields("Code, Name");
+  PickCode(host, "B", &seen);
   ctl->Search();
-  EXPECT_EQ(launcher->friendly, Variant("Code, Name"));
-  EXPECT_TRUE(boxes.empty());
+  EXPECT_EQ(launcher->FriendlyNames(), Variant("Code, Name"));
+  EXPECT_EQ(seen.columns[0], "Code");
+  EXPECT_EQ(code(), "B");
+  EXPECT_TRUE(boxes.empty()) << boxes[0].prompt;
+}
+
+TEST_F(FormControlTest, SearchReturnsDatesAndNumbersByTheirFields) {
+  auto launcher = KivSearch::Create();
+  ctl->SearchControl(launcher);
+  ctl->SearchReturnFields("Joined");
+  ASSERT_TRUE(open());
+  host.pushModalDriver([](Form& form) {
+    auto& f = dynamic_cast<frmSearch&>(form);
+    f.dbgData().Row(2);
+    f.dbgData().dblClick();
+  });
+  ctl->Search();
+  EXPECT_EQ(code(), "C");
+  ctl->SearchReturnFields("Amount,Name");
+  ctl->Search_RecordSource("SELECT Amount, Name FROM Clients WHERE Code = 'A'");
+  ASSERT_TRUE(open());
+  ctl->MoveRecordset(mvLast);
+  host.pushModalDriver([](Form& form) { dynamic_cast<frmSearch&>(form).cmdOK().click(); });
+  ctl->Search();
+  EXPECT_EQ(code(), "A");
+  EXPECT_TRUE(boxes.empty()) << boxes[0].prompt;
 }
 
 TEST_F(FormControlTest, SearchWithoutALauncherOrOnAnEmptySet) {
@@ -271,22 +301,30 @@ TEST_F(FormControlTest, SearchWithoutALauncherOrOnAnEmptySet) {
   EXPECT_EQ(boxes[0].buttons, vb::vbCritical);
   EXPECT_EQ(boxes[0].prompt.substr(boxes[0].prompt.size() - 6), " (91).");
 
-  auto launcher = std::make_shared<FakeLauncher>();
+  auto launcher = KivSearch::Create();
   ctl->SearchControl(launcher);
   ctl->Filter("Code = 'nobody'");
   ASSERT_TRUE(open());
   log.clear();
   ctl->Search();
   EXPECT_TRUE(log.empty());  // not even the Search event
-  EXPECT_TRUE(launcher->shown.empty());
+  EXPECT_TRUE(host.lines("Modal").empty());
 
-  // A bad search source is reported, not raised.
+  // A bad search source, or a closed connection, is reported, not raised;
+  // nothing in the database changes.
   ctl->Filter("");
   ctl->Search_RecordSource("SELECT * FROM NoSuchTable");
   ASSERT_TRUE(open());
   ctl->Search();
   ASSERT_EQ(boxes.size(), 1u);
   EXPECT_EQ(boxes[0].title, "Error");
+  ctl->Search_RecordSource("");
+  boxes.clear();
+  db->Close();
+  ctl->Search();
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].title, "Error");
+  EXPECT_TRUE(host.lines("Modal").empty());
 }
 
 TEST_F(FormControlTest, FindSearchRecordMatchesByTypeAndReportsUnknownFields) {

@@ -45,6 +45,13 @@ class Form : public Dispatch {
   void Height(double value);
   bool Visible() const { return visible_; }
 
+  // Hints for a GUI host: the smallest size the form's layout allows, in
+  // twips (0: none), and where the form opens (the host's StartUpPosition:
+  // 1 centred on its owner, 2 centred on the screen).
+  virtual double MinimumWidth() const { return 0; }
+  virtual double MinimumHeight() const { return 0; }
+  virtual int StartUpPosition() const { return 1; }
+
   // ---- Controls
   // Adds a control at the end of the form's order (a control sits on one form).
   void Add(std::shared_ptr<Control> control);

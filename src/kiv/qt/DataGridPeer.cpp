@@ -3,10 +3,13 @@
 #include <QHeaderView>
 #include <QMouseEvent>
 
+#include "kiv/data/Recordset.h"
 #include "kiv/host/Column.h"
 #include "kiv/host/Columns.h"
 #include "kiv/host/DataGrid.h"
 #include "kiv/qt/Units.h"
+#include "kiv/runtime/Conversions.h"
+#include "kiv/runtime/Error.h"
 
 namespace kiv::qt {
 
@@ -67,6 +70,35 @@ void DataGridPeer::showColumns() {
     tableView()->setColumnHidden(i, !column.Visible());
     tableView()->setColumnWidth(i, TwipsToPixels(column.Width(), tableView()));
   }
+  showSortIndicator();
+}
+
+void DataGridPeer::showSortIndicator() {
+  // A record set sorted by one of the grid's fields marks that column's header.
+  auto* grid = static_cast<DataGrid*>(control());
+  QHeaderView* header = tableView()->horizontalHeader();
+  std::string sort;
+  if (auto rs = grid->recordset()) IgnoreErrors([&] { sort = rs->Sort(); });
+  std::string field = Trim(sort);
+  bool descending = false;
+  const std::string upper = UCase(field);
+  if (upper.size() > 5 && upper.ends_with(" DESC")) {
+    descending = true;
+    field = Trim(field.substr(0, field.size() - 5));
+  } else if (upper.size() > 4 && upper.ends_with(" ASC")) {
+    field = Trim(field.substr(0, field.size() - 4));
+  }
+  if (field.size() > 1 && field.front() == '[' && field.back() == ']')
+    field = field.substr(1, field.size() - 2);
+  int sorted = -1;
+  if (!field.empty() && field.find(',') == std::string::npos) {
+    const Columns& columns = grid->columns();
+    for (std::int32_t i = 0; i < columns.Count() && sorted < 0; ++i)
+      if (UCase(columns.Item(i).DataField()) == UCase(field)) sorted = i;
+  }
+  header->setSortIndicatorShown(sorted >= 0);
+  if (sorted >= 0)
+    header->setSortIndicator(sorted, descending ? Qt::DescendingOrder : Qt::AscendingOrder);
 }
 
 void DataGridPeer::showCurrent() {

@@ -14,7 +14,8 @@ namespace kiv::qt {
 // Shows a model DataGrid as a QTableView over a RecordsetModel. The view's
 // current row is the record set's current record both ways: a click on a
 // cell is the grid's clickCell (the record set moves), a move of the record
-// set moves the view. Header clicks raise HeadClick; double clicks, Enter
+// set moves the view. A record set sorted by one of the grid's fields shows
+// the sort indicator on that column's header. Header clicks raise HeadClick; double clicks, Enter
 // and the other keys go through the grid's input entry points.
 class DataGridPeer : public ControlPeer {
   Q_OBJECT
@@ -34,6 +35,7 @@ class DataGridPeer : public ControlPeer {
 
  private:
   void showColumns();
+  void showSortIndicator();
   void showCurrent();
   void userHeadClick(int section);
 

@@ -32,7 +32,10 @@ LabelPeer::LabelPeer(Label& label, QWidget* parent) : ControlPeer(label, new QLa
 void LabelPeer::showProperty(std::string_view name) {
   auto* model = static_cast<Label*>(control());
   const bool all = name.empty();
-  if (all || name == "Caption") label()->setText(ShownCaption(model->Caption()));
+  if (all || name == "Caption") {
+    label()->setText(ShownCaption(model->Caption()));
+    fitCaption();
+  }
   if (all || name == "Alignment") {
     const Qt::Alignment horizontal = model->Alignment() == 1   ? Qt::AlignRight
                                      : model->Alignment() == 2 ? Qt::AlignHCenter
@@ -42,6 +45,19 @@ void LabelPeer::showProperty(std::string_view name) {
   if (all || name == "BackColor" || name == "ForeColor") {
     showColours(model->BackColor(), model->ForeColor(), QPalette::Window, QPalette::WindowText);
   }
+}
+
+void LabelPeer::fitCaption() {
+  // A caption laid out for a narrower font than the screen's is shown a
+  // little smaller rather than cut off (down to 7 points).
+  QFont font = label()->parentWidget() ? label()->parentWidget()->font() : label()->font();
+  const int width = label()->width();
+  const QString text = label()->text();
+  if (width > 0 && font.pointSizeF() > 0 && !text.contains(QLatin1Char('\n'))) {
+    while (font.pointSizeF() > 7 && QFontMetrics(font).horizontalAdvance(text) > width)
+      font.setPointSizeF(font.pointSizeF() - 0.5);
+  }
+  label()->setFont(font);
 }
 
 bool LabelPeer::mousePressed(QMouseEvent& event) {

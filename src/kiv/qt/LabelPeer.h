@@ -11,7 +11,8 @@ class Label;
 namespace kiv::qt {
 
 // Shows a model Label as a QLabel: caption ("&&" shows one "&", a single "&"
-// marks the access key and is not shown), alignment and colours.
+// marks the access key and is not shown), alignment and colours. A caption
+// wider than the label is shown in a slightly smaller font, not cut off.
 class LabelPeer : public ControlPeer {
   Q_OBJECT
  public:
@@ -22,6 +23,9 @@ class LabelPeer : public ControlPeer {
   void showProperty(std::string_view name) override;
   bool mousePressed(QMouseEvent& event) override;
   bool mouseReleased(QMouseEvent& event) override;
+
+ private:
+  void fitCaption();
 };
 
 }  // namespace kiv::qt

@@ -6,12 +6,14 @@
 #include <QEventLoop>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScreen>
 #include <QSettings>
 #include <QTimer>
 #include <QVBoxLayout>
 
 #include "kiv/host/Form.h"
 #include "kiv/qt/FormWindow.h"
+#include "kiv/qt/Units.h"
 #include "kiv/runtime/Error.h"
 
 namespace kiv::qt {
@@ -217,7 +219,18 @@ void QtHost::ShowModal(Form& form, Dispatch*) {
   auto* window = new FormWindow(form, &dialog);
   layout->addWidget(window);
   dialog.setWindowTitle(QString::fromStdString(form.Caption()));
+  if (form.MinimumWidth() > 0 || form.MinimumHeight() > 0) {
+    window->setMinimumSize(TwipsToPixels(form.MinimumWidth(), window),
+                           TwipsToPixels(form.MinimumHeight(), window));
+  }
   dialog.resize(window->size());
+  if (form.StartUpPosition() == 2) {
+    if (QScreen* screen = dialog.screen()) {
+      QRect frame(QPoint(), dialog.size());
+      frame.moveCenter(screen->availableGeometry().center());
+      dialog.move(frame.topLeft());
+    }
+  }
   // The form ends its modal showing by unloading or hiding itself.
   QEventLoop loop;
   const auto unloadId = form.events.Unload.connect([&] { loop.quit(); });
