@@ -34,7 +34,7 @@ CREATE TABLE Orders (
 );
 
 CREATE TABLE OrderLines (
-  OrderNo     INTEGER NOT NULL REFERENCES Orders (OrderNo),
+  OrderNo     INTEGER NOT NULL REFERENCES Orders (OrderNo) ON DELETE CASCADE,
   LineNo      INTEGER NOT NULL,
   ProductCode VARCHAR(10) NOT NULL REFERENCES Products (Code),
   Quantity    INTEGER NOT NULL,

@@ -1,17 +1,21 @@
 #include "kivform/Screen.h"
 
+#include <charconv>
 #include <fstream>
 #include <functional>
 #include <sstream>
 #include <system_error>
 
 #include "kiv/data/Connection.h"
+#include "kiv/description_grid/KivDesc.h"
+#include "kiv/description_grid/KivDetGrid.h"
 #include "kiv/field_editor/KivUni.h"
 #include "kiv/form_controller/KivFormControl.h"
 #include "kiv/host/CheckBox.h"
 #include "kiv/host/ComboBox.h"
 #include "kiv/host/CommandButton.h"
 #include "kiv/host/DataFormat.h"
+#include "kiv/host/Font.h"
 #include "kiv/host/Form.h"
 #include "kiv/host/Label.h"
 #include "kiv/host/TextBox.h"
@@ -20,6 +24,7 @@
 #include "kiv/runtime/Error.h"
 #include "kiv/runtime/JsonPropertyBag.h"
 #include "kiv/search/KivSearch.h"
+#include "kivform/EventActions.h"
 
 namespace kivform {
 
@@ -43,6 +48,8 @@ const std::vector<ControlType>& Types() {
       {"KivFormControl", true, [] { return kiv::KivFormControl::Create(); }},
       {"KivUni", true, [] { return kiv::KivUni::Create(); }},
       {"KivSearch", true, [] { return kiv::KivSearch::Create(); }},
+      {"KivDesc", true, [] { return kiv::KivDesc::Create(); }},
+      {"KivDetGrid", true, [] { return kiv::KivDetGrid::Create(); }},
       {"TextBox", false, [] { return std::make_shared<kiv::TextBox>(); }},
       {"ComboBox", false, [] { return std::make_shared<kiv::ComboBox>(); }},
       {"CheckBox", false, [] { return std::make_shared<kiv::CheckBox>(); }},
@@ -104,6 +111,50 @@ class SaveBag : public kiv::PropertyBag {
   kiv::JsonPropertyBag& inner_;
 };
 
+// The description display's link to its field editor, written in its
+// properties as a control reference.
+constexpr const char* kLinkProperty = "Linked_LookUp_Control";
+
+// A font as a form file names it: "Name, Size[, bold][, italic]".
+std::string FontText(const kiv::Font& font) {
+  // The size in the same form whatever the user's locale.
+  char size[32];
+  const auto written = std::to_chars(size, size + sizeof size, font.Size);
+  std::string text = font.Name + ", " + std::string(size, written.ptr);
+  if (font.Bold) text += ", bold";
+  if (font.Italic) text += ", italic";
+  return text;
+}
+
+std::shared_ptr<kiv::Font> ParseFont(std::string_view text) {
+  std::vector<std::string> parts;
+  std::size_t start = 0;
+  while (start <= text.size()) {
+    const auto comma = text.find(',', start);
+    const auto end = comma == std::string_view::npos ? text.size() : comma;
+    parts.push_back(kiv::Trim(text.substr(start, end - start)));
+    start = end + 1;
+  }
+  if (parts.size() < 2 || parts[0].empty()) return nullptr;
+  double size = 0;
+  const std::string& sizeText = parts[1];
+  const auto parsed = std::from_chars(sizeText.data(), sizeText.data() + sizeText.size(), size);
+  if (parsed.ec != std::errc() || parsed.ptr != sizeText.data() + sizeText.size() ||
+      !(size > 0 && size < 1000))
+    return nullptr;
+  auto font = std::make_shared<kiv::Font>(parts[0], size);
+  for (std::size_t i = 2; i < parts.size(); ++i) {
+    const std::string style = kiv::AsciiLower(parts[i]);
+    if (style == "bold")
+      font->Bold = true;
+    else if (style == "italic")
+      font->Italic = true;
+    else
+      return nullptr;
+  }
+  return font;
+}
+
 bool IsSqliteFile(std::string_view uri) {
   return uri.starts_with("sqlite:") && uri != "sqlite::memory:";
 }
@@ -121,6 +172,7 @@ const std::vector<std::string>& Screen::ControlTypes() {
 }
 
 Screen::~Screen() {
+  events_.reset();  // its handlers leave controls that others may still hold
   // Controls go before the connections their record sets use.
   entries_.clear();
   form_.reset();
@@ -177,9 +229,11 @@ void Screen::load(const Json& doc, const std::filesystem::path& baseDir,
       if (!value.is_array()) Fail(origin_ + ": 'onLoad' must be a list of script lines");
       for (const auto& line : value)
         if (!line.is_string()) Fail(origin_ + ": every 'onLoad' action must be a text");
+    } else if (key == "events") {
+      // Checked once the controls exist.
     } else {
       Fail(origin_ + ": unknown key '" + key +
-           "' (known: caption, width, height, connections, controls, onLoad)");
+           "' (known: caption, width, height, connections, controls, onLoad, events)");
     }
   }
   doc_ = doc;
@@ -199,6 +253,7 @@ void Screen::load(const Json& doc, const std::filesystem::path& baseDir,
   // control that comes later in the form's order.
   for (auto& entry : entries_)
     restoreControl(entry);
+  if (doc.contains("events")) events_ = std::make_unique<EventActions>(*this, doc["events"]);
   if (doc.contains("onLoad"))
     for (const auto& line : doc["onLoad"])
       loadActions_.push_back(line.get<std::string>());
@@ -371,7 +426,29 @@ void Screen::restoreControl(Entry& entry) {
          ": " + e.description() + " (" + std::to_string(e.number()) + ")");
   };
   if (auto* user = dynamic_cast<kiv::UserControl*>(entry.control.get())) {
-    kiv::JsonPropertyBag bag(here, props, this);
+    Json stored = props;
+    // A description display's link is set by the host at run time, not
+    // restored from its bag; it is set first, since setting it clears the
+    // display's other lookup properties.
+    if (entry.type == "KivDesc") {
+      for (auto it = stored.begin(); it != stored.end(); ++it) {
+        if (kiv::AsciiLower(it.key()) != kiv::AsciiLower(kLinkProperty)) continue;
+        const std::string name = it.key();
+        try {
+          const Variant link = kiv::JsonPropertyBag::Decode(it.value(), this, here, name);
+          if (!link.isObject())
+            Fail(here + ": property '" + name +
+                 "': names a field editor as "
+                 "{\"$control\": NAME}");
+          entry.control->set(kLinkProperty, link);
+        } catch (const kiv::Error& e) {
+          rethrow(e, name);
+        }
+        stored.erase(name);
+        break;
+      }
+    }
+    kiv::JsonPropertyBag bag(here, stored, this);
     try {
       user->ReadProperties(bag);
     } catch (const kiv::Error& e) {
@@ -410,6 +487,7 @@ std::shared_ptr<kiv::Connection> Screen::connection(std::string_view name) const
 std::shared_ptr<kiv::Dispatch> Screen::resolve(std::string_view kind, std::string_view name) {
   if (kind == "control") return control(name);
   if (kind == "connection" && !name.empty()) return connection(name);
+  if (kind == "font") return ParseFont(name);
   return nullptr;
 }
 
@@ -418,6 +496,8 @@ std::optional<kiv::ObjectReference> Screen::nameOf(const std::shared_ptr<kiv::Di
     if (e.control == object) return kiv::ObjectReference{"control", e.control->Name()};
   for (const auto& c : connections_)
     if (c.connection == object) return kiv::ObjectReference{"connection", c.name};
+  if (const auto* font = dynamic_cast<const kiv::Font*>(object.get()))
+    return kiv::ObjectReference{"font", FontText(*font)};
   return std::nullopt;
 }
 
@@ -439,6 +519,10 @@ Json Screen::saveControl(Entry& entry) {
     if (!user->extender().DataField().empty()) out["dataField"] = user->extender().DataField();
     if (user->extender().DataFormat()) out["dataFormat"] = user->extender().DataFormatString();
     kiv::JsonPropertyBag bag(here, this);
+    if (entry.type == "KivDesc") {
+      const Variant link = c.get(kLinkProperty);
+      if (!link.isNothing()) bag.WriteProperty(kLinkProperty, link, Variant::Nothing());
+    }
     SaveBag save(bag);
     user->WriteProperties(save);
     out["properties"] = bag.json();
@@ -486,6 +570,7 @@ Json Screen::save() {
   for (const auto& a : loadActions_)
     actions.push_back(a);
   out["onLoad"] = actions;
+  if (doc_.contains("events")) out["events"] = doc_["events"];
   return out;
 }
 

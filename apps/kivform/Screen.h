@@ -18,6 +18,8 @@ class Form;
 
 namespace kivform {
 
+class EventActions;
+
 // How a form file is opened.
 struct LoadOptions {
   // --db: replaces the URI of the form's connection ("URI" for a form with
@@ -32,8 +34,12 @@ struct LoadOptions {
 // sets its geometry, tab index, tag, binding and data format, restores each
 // user control from its property bag (ReadProperties; a control without a
 // bag keeps the values InitProperties gave it), resolves object references
-// ({"$control": name}, {"$connection": name}), shows the form (which lays the
-// controls out) and reports any stored property no control read. Anything
+// ({"$control": name}, {"$connection": name}, {"$font": "Arial, 10, bold"}),
+// connects the form file's event actions (EventActions), shows the form
+// (which lays the controls out) and reports any stored property no control
+// read. A KivDesc's Linked_LookUp_Control, which the host sets at run time,
+// is written among its properties as a control reference and set before
+// its bag is read. Anything
 // malformed raises one kiv::Error whose text names the file, the control
 // and the property; nothing is shown then.
 //
@@ -105,6 +111,7 @@ class Screen : public kiv::ObjectResolver {
   std::vector<Entry> entries_;
   std::vector<NamedConnection> connections_;
   std::vector<std::string> loadActions_;
+  std::unique_ptr<EventActions> events_;  // the form file's "events"
 };
 
 }  // namespace kivform

@@ -10,6 +10,8 @@
 #include "kiv/data/Field.h"
 #include "kiv/data/Fields.h"
 #include "kiv/data/Recordset.h"
+#include "kiv/description_grid/KivDesc.h"
+#include "kiv/description_grid/KivDetGrid.h"
 #include "kiv/field_editor/KivUni.h"
 #include "kiv/field_editor/frmCalendar.h"
 #include "kiv/form_controller/KivFormControl.h"
@@ -129,6 +131,11 @@ void ScriptRunner::watchEvents() {
         host.Trace("Event " + n + ".DataChanged " + Quote(value) + (invalid ? " True" : " False"));
       });
       u->events.LookUp.connect(trace("LookUp"));
+    } else if (auto* d = dynamic_cast<kiv::KivDesc*>(c.get())) {
+      d->events.Change.connect(trace("Change"));
+    } else if (auto* g = dynamic_cast<kiv::KivDetGrid*>(c.get())) {
+      g->events.Click.connect(trace("Click"));
+      g->events.DblClick.connect(trace("DblClick"));
     } else if (auto* b = dynamic_cast<kiv::CommandButton*>(c.get())) {
       b->events.Click.connect(trace("Click"));
     } else if (auto* k = dynamic_cast<kiv::CheckBox*>(c.get())) {

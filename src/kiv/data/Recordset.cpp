@@ -11,6 +11,7 @@
 #include "kiv/data/Fields.h"
 #include "kiv/data/RecordsetImpl.h"
 #include "kiv/data/SortOrder.h"
+#include "kiv/data/SqlText.h"
 #include "kiv/runtime/Conversions.h"
 #include "kiv/runtime/Error.h"
 
@@ -188,7 +189,24 @@ void Recordset::Open(std::string_view source, std::shared_ptr<Connection> connec
   Driver& driver = d.connection->driver();
   QueryOptions options;
   options.wantRowLocator = d.lockType != adLockReadOnly;
-  ResultSet result = driver.query(d.source, {}, options);
+  ResultSet result;
+  if (d.parameters.empty()) {
+    result = driver.query(d.source, {}, options);
+  } else {
+    int placeholders = 0;
+    const std::string sql = NumberPlaceholders(
+        d.source, [&driver](int n) { return driver.placeholder(n); }, &placeholders);
+    if (placeholders != static_cast<int>(d.parameters.size()))
+      throw Error(err::BadArguments, kSource,
+                  "The statement has " + std::to_string(placeholders) +
+                      " parameter placeholders (?) but " + std::to_string(d.parameters.size()) +
+                      " parameter values were given.");
+    std::vector<Param> params;
+    params.reserve(d.parameters.size());
+    for (const Variant& v : d.parameters)
+      params.push_back(Param{v, adVariant});
+    result = driver.query(sql, params, options);
+  }
 
   // Where writes would go (worked out before anything of the old state changes).
   std::string table, writeProblem, keyProblem;
@@ -323,6 +341,17 @@ const std::string& Recordset::Source() const {
 void Recordset::Source(std::string value) {
   if (impl_->open) throw Error(err::ObjectOpen, kSource);
   impl_->source = std::move(value);
+}
+const std::vector<Variant>& Recordset::Parameters() const {
+  return impl_->parameters;
+}
+void Recordset::Parameters(std::vector<Variant> values) {
+  if (impl_->open) throw Error(err::ObjectOpen, kSource);
+  for (const Variant& v : values)
+    if (v.isObject() || v.isArray())
+      throw Error(err::TypeMismatch, kSource,
+                  "Type mismatch: a parameter value cannot be " + v.typeName());
+  impl_->parameters = std::move(values);
 }
 std::shared_ptr<Connection> Recordset::ActiveConnection() const {
   return impl_->connection;

@@ -10,6 +10,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "kiv/data/AdoTypes.h"
 #include "kiv/runtime/Dispatch.h"
@@ -90,6 +91,13 @@ class Recordset : public Dispatch {
   void LockType(std::int32_t value);
   std::int32_t CursorLocation() const;
   void CursorLocation(std::int32_t value);  // adUseServer is accepted and served as client
+  // Values bound to the "?" placeholders of Source, in order, each time the
+  // record set opens (Requery included): they never become part of the SQL
+  // text. Empty: the Source has no placeholders. A count that differs from
+  // the statement's placeholders raises 3001 on Open; an object or array
+  // value raises 13 here.
+  const std::vector<Variant>& Parameters() const;
+  void Parameters(std::vector<Variant> values);
 
   // Navigation (3704 when closed).
   bool BOF() const;

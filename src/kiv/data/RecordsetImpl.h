@@ -24,6 +24,7 @@ struct Recordset::Impl {
   std::int32_t cursorType = adOpenForwardOnly;
   std::int32_t lockType = adLockReadOnly;
   std::int32_t cursorLocation = adUseServer;
+  std::vector<Variant> parameters;  // bound to the Source's "?" placeholders
   // The settings the open record set runs with.
   std::int32_t openCursorType = adOpenForwardOnly;
   std::int32_t openLockType = adLockReadOnly;

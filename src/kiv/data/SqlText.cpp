@@ -101,6 +101,24 @@ bool HasTopLevelKeyword(std::string_view sql, std::string_view keyword) {
   return found;
 }
 
+std::string NumberPlaceholders(std::string_view sql,
+                               const std::function<std::string(int)>& placeholder, int* count) {
+  std::string out;
+  out.reserve(sql.size() + 8);
+  std::size_t copied = 0;
+  int n = 0;
+  Scan(sql, [&](std::size_t pos, int) {
+    if (sql[pos] != '?') return true;
+    out.append(sql.substr(copied, pos - copied));
+    out.append(placeholder(++n));
+    copied = pos + 1;
+    return true;
+  });
+  out.append(sql.substr(copied));
+  if (count) *count = n;
+  return out;
+}
+
 std::string RewriteTop(std::string_view sql) {
   // The significant tokens at the start: SELECT [ALL|DISTINCT] TOP n.
   std::size_t pos = 0;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -15,5 +16,14 @@ std::string RewriteTop(std::string_view sql);
 // True when the text, outside quotes and brackets and at parenthesis depth
 // 0, holds the keyword (whole word, any case).
 bool HasTopLevelKeyword(std::string_view sql, std::string_view keyword);
+
+// The statement with every "?" placeholder (outside quoted texts, quoted or
+// bracketed names and comments) replaced by placeholder(n) for its position,
+// n counting from 1, so one statement text serves every driver ("?1" for
+// SQLite, "$1" for PostgreSQL). count, when given, receives the number of
+// placeholders.
+std::string NumberPlaceholders(std::string_view sql,
+                               const std::function<std::string(int)>& placeholder,
+                               int* count = nullptr);
 
 }  // namespace kiv

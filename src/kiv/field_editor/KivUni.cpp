@@ -1,9 +1,5 @@
 #include "kiv/field_editor/KivUni.h"
 
-#include <charconv>
-#include <cmath>
-#include <system_error>
-
 #include "kiv/data/AdoTypes.h"
 #include "kiv/data/Connection.h"
 #include "kiv/data/Field.h"
@@ -19,6 +15,7 @@
 #include "kiv/runtime/Error.h"
 #include "kiv/runtime/PropertyBag.h"
 #include "kiv/shared/Functions.h"
+#include "kiv/shared/SqlLiteral.h"
 
 namespace kiv {
 
@@ -29,33 +26,6 @@ constexpr double kDefaultHeight = 285;
 constexpr double kMinimumWidth = 300;
 constexpr double kMinimumHeight = 285;
 constexpr double kButtonGap = 50;
-
-// A code placed between single quotes in SQL: every quote doubled, so no
-// typed text can end the literal.
-std::string QuotedText(const std::string& text) {
-  std::string out;
-  out.reserve(text.size() + 2);
-  out += '\'';
-  for (char c : text) {
-    out += c;
-    if (c == '\'') out += '\'';
-  }
-  out += '\'';
-  return out;
-}
-
-// A number written as SQL reads it: '.' decimals whatever the user's locale,
-// up to 15 significant digits. False when the text is not a finite number.
-bool CanonicalNumber(const std::string& text, std::string& out) {
-  double value = 0;
-  if (!ParseNumber(text, value) || !std::isfinite(value)) return false;
-  char buffer[64];
-  const auto result =
-      std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, 15);
-  if (result.ec != std::errc()) return false;
-  out.assign(buffer, result.ptr);
-  return true;
-}
 
 // Keeps a flag set for the lifetime of the guard.
 class FlagGuard {
@@ -472,12 +442,12 @@ bool KivUni::funCode_Not_OK() {
 
     std::string condition;
     if (m_Type_Of_Control == tocText) {
-      condition = codeField + " = " + QuotedText(m_Text);
+      condition = codeField + " = " + SqlQuotedText(m_Text);
     } else if (m_Type_Of_Control == tocNumber) {
       // Only a text that reads as a number goes into the statement.
-      std::string number;
-      if (!CanonicalNumber(m_Text, number)) return true;
-      condition = codeField + " = " + number;
+      const auto number = SqlNumber(m_Text);
+      if (!number) return true;
+      condition = codeField + " = " + *number;
     } else {
       return true;
     }
