@@ -118,6 +118,12 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
   std::unique_ptr<QApplication> app;
   std::unique_ptr<WindowHost> window;
 #endif
+  // Where the transcript goes: declared before the screen, so whatever the
+  // screen's last events write still has somewhere to go. The load's part is
+  // printed only once the load actions succeeded: a screen that fails to load
+  // prints nothing but its error.
+  std::ofstream transcriptFile;
+  std::ostringstream loading;
   std::unique_ptr<Screen> screen;
   try {
     const Options o = ParseArgs(args);
@@ -130,15 +136,11 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
       return kExitFailed;
 #endif
     }
-    std::ofstream transcriptFile;
     if (o.transcript) {
       transcriptFile.open(*o.transcript, std::ios::binary | std::ios::trunc);
       if (!transcriptFile) Usage("--transcript " + *o.transcript + ": cannot write the file");
     }
     std::ostream& transcript = o.transcript ? transcriptFile : out;
-    // The load's transcript is printed only once the load actions succeeded:
-    // a screen that fails to load prints nothing but its error.
-    std::ostringstream loading;
 
     // One host for the screen's whole life, chosen before it is loaded: its
     // controls are filled, formatted and read back in the host's locale. A
