@@ -256,6 +256,7 @@ TEST_P(CustomersWindowUnderX, BrowsesEditsAndSavesInTheDesktopsLocale) {
   // A refused save is reported in a box with OK alone; Escape answers it.
   retype(main, "uniCreditLimit.txtText1", "12x");
   click(main, "ctlForm.cmdSave");
+  t.waitFor("^Event uniCreditLimit\\.DataChanged \"12x\" True$");
   const ShownWindow refusal = t.waitForWindow("MsgBox");
   waitForFocus(refusal);
   display->key("Escape");
