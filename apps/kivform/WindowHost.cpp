@@ -1,5 +1,9 @@
 #include "kivform/WindowHost.h"
 
+#include <cmath>
+#include <utility>
+#include <vector>
+
 #include <QMessageBox>
 
 #include "kiv/host/Control.h"
@@ -15,9 +19,14 @@ namespace kivform {
 
 namespace {
 
+// A caption in quotes, on one line whatever it holds.
 std::string Quote(std::string_view text) {
   std::string out = "\"";
   for (char c : text) {
+    if (c == '\n') {
+      out += "\\n";
+      continue;
+    }
     if (c == '"' || c == '\\') out.push_back('\\');
     out.push_back(c);
   }
