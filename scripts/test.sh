@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The test command: installs what is missing, builds with the default preset
-# and runs every test label (unit, sqlite, postgres, qt, app).
+# and runs every test label (unit, sqlite, postgres, qt, app, gui).
 # Usage: scripts/test.sh [extra ctest arguments, e.g. -L sqlite]
 set -euo pipefail
 cd "$(dirname "$0")/.."

@@ -1,7 +1,10 @@
 #include "kivform/Runner.h"
 
 #ifdef KIVFORM_WITH_QT
+#include <QApplication>
+
 #include "kiv/qt/Run.h"
+#include "kivform/WindowHost.h"
 #endif
 
 #include <cstdlib>
@@ -26,14 +29,14 @@ namespace {
 const char* kUsage =
     "usage: kivform FORM.json [--db URI|NAME=URI]... [--script FILE] [--locale NAME]\n"
     "               [--settings FILE] [--today yyyy-mm-dd] [--save OUT.json]\n"
-    "               [--screenshot FILE.png]\n"
+    "               [--screenshot FILE.png] [--transcript FILE]\n"
     "       kivform --has-window   (exit status 0 when this build can show windows)\n";
 
 struct Options {
   std::string form;
   LoadOptions load;
   bool hasWindow = false;
-  std::optional<std::string> script, locale, settings, today, save, screenshot;
+  std::optional<std::string> script, locale, settings, today, save, screenshot, transcript;
 };
 
 [[noreturn]] void Usage(const std::string& what) {
@@ -62,6 +65,8 @@ Options ParseArgs(const std::vector<std::string>& args) {
       o.save = next();
     else if (a == "--screenshot")
       o.screenshot = next();
+    else if (a == "--transcript")
+      o.transcript = next();
     else if (a == "--has-window")
       o.hasWindow = true;
     else if (a == "--help" || a == "-h")
@@ -85,15 +90,40 @@ std::string ReadFile(const std::string& path) {
   return s.str();
 }
 
+// Whether the run shows the screen in a window: nothing else to do with it
+// (no script, save or screenshot) and a display to show it on. The offscreen
+// platform renders pictures, not windows anyone can close.
+bool ShowsWindow(const Options& o) {
+#ifdef KIVFORM_WITH_QT
+  if (o.script || o.save || o.screenshot || !kiv::qt::DisplayAvailable()) return false;
+  const char* platform = std::getenv("QT_QPA_PLATFORM");
+  return !(platform && std::string_view(platform) == "offscreen");
+#else
+  (void)o;
+  return false;
+#endif
+}
+
 }  // namespace
 
 int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-  RunnerHost host;
-  kiv::Host::SetCurrent(&host);
+  RunnerHost headless;
+  kiv::Host::SetCurrent(&headless);
   struct Restore {
     ~Restore() { kiv::Host::SetCurrent(nullptr); }
   } restore;
-  host.recordPropertyChanges(false);
+  headless.recordPropertyChanges(false);
+  headless.setLocale(kiv::Locale::Invariant());
+#ifdef KIVFORM_WITH_QT
+  std::unique_ptr<QApplication> app;
+  std::unique_ptr<WindowHost> window;
+#endif
+  // Where the transcript goes: declared before the screen, so whatever the
+  // screen's last events write still has somewhere to go. The load's part is
+  // printed only once the load actions succeeded: a screen that fails to load
+  // prints nothing but its error.
+  std::ofstream transcriptFile;
+  std::ostringstream loading;
   std::unique_ptr<Screen> screen;
   try {
     const Options o = ParseArgs(args);
@@ -106,6 +136,27 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
       return kExitFailed;
 #endif
     }
+    if (o.transcript) {
+      transcriptFile.open(*o.transcript, std::ios::binary | std::ios::trunc);
+      if (!transcriptFile) Usage("--transcript " + *o.transcript + ": cannot write the file");
+    }
+    std::ostream& transcript = o.transcript ? transcriptFile : out;
+
+    // One host for the screen's whole life, chosen before it is loaded: its
+    // controls are filled, formatted and read back in the host's locale. A
+    // window has the desktop's regional settings, a script run the invariant
+    // ones; --locale overrides either.
+#ifdef KIVFORM_WITH_QT
+    if (ShowsWindow(o)) {
+      if (o.settings)
+        Usage("--settings " + *o.settings +
+              ": a file of settings is for a script run; a window keeps the user's own");
+      app = kiv::qt::EnsureApplication();
+      window = std::make_unique<WindowHost>(loading);
+      kiv::Host::SetCurrent(window.get());
+    }
+#endif
+    kiv::Host& host = kiv::Host::Current();
     // Everything given is checked before the screen is loaded.
     if (o.locale) {
       const kiv::Locale* locale = kiv::Locale::ByName(*o.locale);
@@ -115,9 +166,13 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     if (o.today) {
       const kiv::Variant text(*o.today);
       if (!kiv::IsDate(text)) Usage("--today " + *o.today + ": not a date (yyyy-mm-dd)");
-      host.setToday(kiv::CDate(text));
+      const kiv::DateTime today = kiv::CDate(text);
+      headless.setToday(today);
+#ifdef KIVFORM_WITH_QT
+      if (window) window->setToday(today);
+#endif
     }
-    if (o.settings) host.useSettingsFile(*o.settings);
+    if (o.settings) headless.useSettingsFile(*o.settings);
     if (o.screenshot) {
 #ifndef KIVFORM_WITH_QT
       Usage("--screenshot needs the Qt front end, which this build of kivform does not have");
@@ -127,21 +182,23 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     if (o.script) script = Script::Parse(ReadFile(*o.script), *o.script);
 
     screen = Screen::Load(o.form, o.load);
-    // The load's transcript is printed only once the load actions succeeded:
-    // a screen that fails to load prints nothing but its error.
-    std::ostringstream loading;
-    ScriptRunner runner(*screen, host, loading);
+    // In a window run the headless host only keeps the runner's bookkeeping;
+    // what happens goes to the window's host, the current one.
+    ScriptRunner runner(*screen, headless, loading);
     if (script) runner.check(script->lines());
     loading << "Form " << screen->form().Caption() << " (" << o.form << ")\n";
     runner.watchEvents();
     runner.runLoadActions();
-    out << loading.str();
-    runner.setOutput(out);
+    transcript << loading.str();
+    runner.setOutput(transcript);
+#ifdef KIVFORM_WITH_QT
+    if (window) window->setOutput(transcript);
+#endif
     if (script) {
       runner.run(script->lines());
       runner.finish();
-      out << "Script " << *o.script << ": " << runner.checks() << " checks, " << runner.failures()
-          << " failed\n";
+      transcript << "Script " << *o.script << ": " << runner.checks() << " checks, "
+                 << runner.failures() << " failed\n";
     }
 #ifdef KIVFORM_WITH_QT
     if (o.screenshot) {
@@ -149,22 +206,18 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
       if (!kiv::qt::Screenshot(screen->form(), *o.screenshot, &why)) {
         throw kiv::Error(kiv::kLibraryError, "kivform", "--screenshot: " + why);
       }
-      out << "Screenshot " << *o.screenshot << "\n";
+      transcript << "Screenshot " << *o.screenshot << "\n";
+    } else if (window) {
+      transcript.flush();
+      kiv::qt::RunWindow(screen->form(),
+                         [&](kiv::qt::FormWindow& shown) { window->windowShown(shown); });
     } else if (!script && !o.save) {
-      // The offscreen platform renders pictures, not windows anyone can close.
-      const char* platform = std::getenv("QT_QPA_PLATFORM");
-      const bool offscreen = platform && std::string_view(platform) == "offscreen";
-      if (kiv::qt::DisplayAvailable() && !offscreen) {
-        out.flush();
-        kiv::qt::RunWindow(screen->form());
-      } else {
-        out << "(no --script and no display: the screen was loaded and closed)\n";
-      }
+      transcript << "(no --script and no display: the screen was loaded and closed)\n";
     }
 #else
     if (!script) {
-      out << "(no --script: the screen was loaded and closed; this build has no window front "
-             "end)\n";
+      transcript << "(no --script: the screen was loaded and closed; this build has no window "
+                    "front end)\n";
     }
 #endif
     if (o.save) screen->saveTo(*o.save);

@@ -12,11 +12,13 @@ inline constexpr int kExitFailed = 1;    // an expectation of the script failed
 inline constexpr int kExitBadInput = 2;  // malformed form file, script or command line
 
 // The whole kivform command: args are the command-line arguments without
-// the program name. The transcript goes to out, errors to err.
+// the program name. The transcript goes to out (or the --transcript file),
+// errors to err. With a display and nothing else to do (no script, save or
+// screenshot) the screen is shown in a window until it is closed.
 //
 //   kivform FORM.json [--db URI|NAME=URI]... [--script FILE] [--locale NAME]
 //           [--settings FILE] [--today yyyy-mm-dd] [--save OUT.json]
-//           [--screenshot FILE.png]
+//           [--screenshot FILE.png] [--transcript FILE]
 int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
 }  // namespace kivform

@@ -104,7 +104,9 @@ void ScriptRunner::fail(const ScriptLine& line, const std::string& what) {
 }
 
 void ScriptRunner::watchEvents() {
-  kiv::HeadlessHost& host = host_;
+  // The screen's host, current for its whole life (a window's host in a
+  // window run).
+  kiv::Host& host = kiv::Host::Current();
   for (const auto& c : screen_.form().Controls()) {
     const std::string n = c->Name();
     auto trace = [&host, n](const char* event) {

@@ -45,7 +45,8 @@ class ScriptRunner {
  public:
   ScriptRunner(Screen& screen, RunnerHost& host, std::ostream& out);
 
-  // Prints the controls' events into the transcript from now on.
+  // Traces the controls' events to the current host from now on (the
+  // transcript of a scripted run).
   void watchEvents();
   // Checks every name and member a script uses before anything runs.
   void check(const std::vector<ScriptLine>& lines);

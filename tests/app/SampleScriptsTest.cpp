@@ -63,6 +63,43 @@ TEST_F(AppTest, OrdersLookupScriptDrivesTheSearchDialog) {
   EXPECT_NE(out.find("1 checks, 4 failed"), std::string::npos) << out;
 }
 
+// A script run shows the invariant locale unless --locale names another, even
+// right after a German run in the same process; what is stored is the same
+// in either. --transcript sends the transcript to a file.
+TEST_F(AppTest, ScriptRunsHaveOneLocaleFromLoadToSaveAndTheTranscriptGoesWhereAsked) {
+  const auto german = file("german.script",
+                           "expect uniDiscount.Text \"0,05\"\n"
+                           "expect uniSince.Text \"14.03.2019\"\n"
+                           "focus uniCreditLimit\n"
+                           "type uniCreditLimit \"1.234,5\"\n"
+                           "click ctlForm.cmdSave\n"
+                           "expect no message\n"
+                           "expect sql \"SELECT CAST(CreditLimit * 10 AS INTEGER) FROM Customers "
+                           "WHERE Code = 'C1'\" \"12345\"\n");
+  const auto transcript = (dir / "german.txt").string();
+  EXPECT_EQ(run({(dir / "customers.json").string(), "--locale", "de-DE", "--script", german,
+                 "--transcript", transcript}),
+            kExitOk)
+      << ReadText(transcript) << err;
+  EXPECT_EQ(out, "");
+  EXPECT_NE(ReadText(transcript).find("Script " + german + ": 4 checks, 0 failed"),
+            std::string::npos)
+      << ReadText(transcript);
+
+  const auto invariant = file("invariant.script",
+                              "expect uniDiscount.Text \"0.05\"\n"
+                              "expect uniSince.Text \"3/14/2019\"\n"
+                              "expect uniCreditLimit.Text \"1234.50\"\n"
+                              "click ctlForm.cmdNext\n"
+                              "expect no message\n");
+  EXPECT_EQ(run({(dir / "customers.json").string(), "--script", invariant}), kExitOk) << out;
+
+  EXPECT_EQ(run({(dir / "customers.json").string(), "--script", invariant, "--transcript",
+                 (dir / "no" / "such" / "folder" / "t.txt").string()}),
+            kExitBadInput);
+  EXPECT_NE(err.find("--transcript"), std::string::npos) << err;
+}
+
 // A failed expectation names its line, the run goes on, and the status is 1;
 // an answer nobody used counts as a failure too.
 TEST_F(AppTest, FailedExpectationsNameTheirLineAndGiveStatusOne) {

@@ -39,6 +39,8 @@
 #include "kiv/qt/QtHost.h"
 #include "kiv/qt/Run.h"
 #include "kiv/qt/Units.h"
+#include "kiv/runtime/Conversions.h"
+#include "kiv/runtime/Locale.h"
 
 namespace kiv::qt {
 namespace {
@@ -282,6 +284,14 @@ TEST(QtHostTest, MessageBoxesSettingsPointerAndLocale) {
   host.onMessageBox([](QMessageBox& box) { QTest::keyClick(&box, Qt::Key_Escape); });
   EXPECT_EQ(host.MsgBox("Go on?", vb::vbOKCancel), vb::vbCancel);
   EXPECT_EQ(host.MsgBox("Done", vb::vbOKOnly | vb::vbInformation), vb::vbOK);
+  // A box without Cancel waits for a button: Escape must not answer No to a
+  // save prompt and throw the user's edits away.
+  host.onMessageBox([](QMessageBox& box) {
+    QTest::keyClick(&box, Qt::Key_Escape);
+    EXPECT_TRUE(box.isVisible());
+    QTest::mouseClick(box.button(QMessageBox::Yes), Qt::LeftButton);
+  });
+  EXPECT_EQ(host.MsgBox("Do you want to save your changes?", vb::vbYesNo), vb::vbYes);
   host.onMessageBox([&](QMessageBox& box) {
     EXPECT_EQ(box.windowTitle().toStdString(), host.AppTitle());  // no title: the app's
     QTest::mouseClick(box.button(QMessageBox::Retry), Qt::LeftButton);
@@ -312,6 +322,25 @@ TEST(QtHostTest, MessageBoxesSettingsPointerAndLocale) {
   EXPECT_EQ(us.dateOrder, Locale::DateOrder::MDY);
   EXPECT_EQ(us.shortDatePattern.find("yyyy") != std::string::npos, true);
   EXPECT_FALSE(us.twentyFourHour);
+
+  // Whatever the desktop's locale (the plain C of many containers too), what
+  // the screen shows reads back as the same value.
+  for (const QLocale& q : {QLocale::c(), QLocale(QLocale::English, QLocale::UnitedStates),
+                           QLocale(QLocale::English, QLocale::UnitedKingdom),
+                           QLocale(QLocale::German, QLocale::Germany)}) {
+    LocaleScope scope(QtHost::LocaleOf(q));
+    const Variant date(DateSerial(2019, 3, 14));
+    const std::string shown = CStr(date);
+    EXPECT_TRUE(IsDate(Variant(shown))) << q.name().toStdString() << ": " << shown;
+    EXPECT_EQ(CDate(Variant(shown)).serial, date.date().serial) << q.name().toStdString();
+    const std::string amount = Format(Variant(1234.5), "Standard");
+    EXPECT_DOUBLE_EQ(CDbl(Variant(amount)), 1234.5) << q.name().toStdString() << ": " << amount;
+  }
+  // Qt's own widgets (the calendar) follow the host's regional settings.
+  host.setLocale(Locale::German());
+  EXPECT_EQ(QLocale().name(), "de_DE");
+  host.setLocale(QtHost::LocaleOf(QLocale::system()));
+  EXPECT_EQ(QLocale(), QLocale::system());
 }
 
 }  // namespace

@@ -155,12 +155,17 @@ std::string HeadlessHost::ResultName(int result) {
   }
 }
 
-int HeadlessHost::MsgBox(std::string_view prompt, int buttons, std::string_view title) {
-  const std::string shownTitle = title.empty() ? AppTitle() : std::string(title);
+std::string HeadlessHost::DescribeMsgBox(std::string_view prompt, int buttons,
+                                         std::string_view shownTitle) {
   std::string text = "title=" + Quoted(shownTitle) + " buttons=" + ButtonsName(buttons);
   const int defaultIndex = (buttons >> 8) & 0x3;
   if (defaultIndex != 0) text += " default=" + std::to_string(defaultIndex + 1);
-  text += " icon=" + IconName(buttons) + " prompt=" + Quoted(prompt);
+  return text + " icon=" + IconName(buttons) + " prompt=" + Quoted(prompt);
+}
+
+int HeadlessHost::MsgBox(std::string_view prompt, int buttons, std::string_view title) {
+  const std::string shownTitle = title.empty() ? AppTitle() : std::string(title);
+  const std::string text = DescribeMsgBox(prompt, buttons, shownTitle);
 
   int answer;
   bool scripted = true;

@@ -104,6 +104,10 @@ class HeadlessHost : public Host {
   static std::vector<int> ButtonsOf(int buttons);
   // The answer an unscripted box gets: its default button.
   static int DefaultAnswer(int buttons);
+  // A message box as the transcript shows it, without the answer:
+  //   title="Save" buttons=YesNo icon=Question prompt="Do you want to save?"
+  static std::string DescribeMsgBox(std::string_view prompt, int buttons,
+                                    std::string_view shownTitle);
 
  private:
   void record(std::string kind, std::string text);

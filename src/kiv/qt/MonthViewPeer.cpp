@@ -1,8 +1,11 @@
 #include "kiv/qt/MonthViewPeer.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include <QAbstractItemView>
+#include <QEvent>
+#include <QFontMetrics>
 #include <QMouseEvent>
 
 #include "kiv/host/MonthView.h"
@@ -57,6 +60,28 @@ void MonthViewPeer::userClicked(const QDate& date) {
     Mirror mirror(*this);
     showProperty("Value");
   }
+}
+
+bool MonthViewPeer::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == widget() && event->type() == QEvent::Resize) fitDayNames();
+  return ControlPeer::eventFilter(watched, event);
+}
+
+// Day names wider than the columns would show as "..." (a small calendar in
+// English or German): such a calendar names each day by one letter instead.
+void MonthViewPeer::fitDayNames() {
+  QCalendarWidget* cal = calendar();
+  const QFontMetrics metrics(cal->font());
+  int widest = 0;
+  for (int day = 1; day <= 7; ++day) {
+    widest = std::max(widest,
+                      metrics.horizontalAdvance(cal->locale().dayName(day, QLocale::ShortFormat)));
+  }
+  constexpr int kCellMargins = 8;
+  const auto format = widest + kCellMargins <= cal->width() / 7
+                          ? QCalendarWidget::ShortDayNames
+                          : QCalendarWidget::SingleLetterDayNames;
+  if (cal->horizontalHeaderFormat() != format) cal->setHorizontalHeaderFormat(format);
 }
 
 // The calendar's own signal reports the day clicked; the model's mouse

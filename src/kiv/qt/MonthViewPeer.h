@@ -30,9 +30,11 @@ class MonthViewPeer : public ControlPeer {
   bool mousePressed(QMouseEvent& event) override;
   bool mouseReleased(QMouseEvent& event) override;
   bool mouseDoubleClicked(QMouseEvent& event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void userClicked(const QDate& date);
+  void fitDayNames();
   bool doubleClicked_ = false;
 };
 

@@ -4,6 +4,7 @@
 #include <QCursor>
 #include <QDialog>
 #include <QEventLoop>
+#include <QKeyEvent>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
@@ -111,6 +112,28 @@ QString SettingsKey(std::string_view app, std::string_view section, std::string_
          SettingsPart(key);
 }
 
+// Keeps Escape and the window's close box from answering a box that has no
+// Cancel: left to itself, Qt takes No for them, and No to "Do you want to
+// save your changes?" throws the user's edits away.
+class NeedsAButton : public QObject {
+ public:
+  using QObject::QObject;
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
+      return true;
+    }
+    // A close the window system asks for; a button's own close is not spontaneous.
+    if (event->type() == QEvent::Close && event->spontaneous()) {
+      event->ignore();
+      return true;
+    }
+    return QObject::eventFilter(watched, event);
+  }
+};
+
 char SingleChar(const QString& text, char fallback) {
   if (text.size() == 1 && text.at(0).unicode() < 0x80)
     return static_cast<char>(text.at(0).unicode());
@@ -128,7 +151,9 @@ QtHost::QtHost(QString settingsFile) {
   } else {
     settings_ = std::make_unique<QSettings>(settingsFile, QSettings::IniFormat);
   }
-  setLocale(LocaleOf(QLocale::system()));
+  const Locale system = LocaleOf(QLocale::system());
+  systemLocaleName_ = system.name;
+  setLocale(system);
   if (!QApplication::applicationName().isEmpty() &&
       QApplication::applicationName() != QApplication::applicationFilePath()) {
     SetAppTitle(QApplication::applicationName().toStdString());
@@ -160,6 +185,8 @@ int QtHost::MsgBox(std::string_view prompt, int buttons, std::string_view title)
       escapeResult = choices[i].result;
     }
   }
+  NeedsAButton needsAButton;
+  if (escapeResult == 0) box.installEventFilter(&needsAButton);
   // The busy pointer does not stay over a question put to the user.
   const bool busy = overrideCursor_;
   if (busy) QApplication::setOverrideCursor(Qt::ArrowCursor);
@@ -252,6 +279,15 @@ void QtHost::ShowModal(Form& form, Dispatch*) {
   form.events.Unload.disconnect(unloadId);
   form.events.PropertyChanged.disconnect(changeId);
   dialog.hide();
+}
+
+void QtHost::setLocale(const Locale& locale) {
+  Host::setLocale(locale);
+  // The desktop's own QLocale keeps the user's per-category choices (numbers
+  // from one country, dates from another) that a locale made by name lacks.
+  QLocale::setDefault(locale.name == systemLocaleName_
+                          ? QLocale::system()
+                          : QLocale(QString::fromStdString(locale.name)));
 }
 
 Locale QtHost::LocaleOf(const QLocale& q) {

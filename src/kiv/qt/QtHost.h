@@ -19,6 +19,10 @@ namespace kiv::qt {
 // pointer as an application override cursor; per-user settings in QSettings
 // under the application "KivControls"; the system clock; the system locale;
 // a modally shown form as a modal dialog that returns when the form unloads.
+//
+// A screen keeps one host for its whole life: make the QtHost current (and
+// set another locale, if wanted) before the screen is loaded, so what its
+// controls show is read back in the same regional settings.
 class QtHost : public Host {
  public:
   // settingsFile: an INI file for the settings instead of the user's native
@@ -34,6 +38,9 @@ class QtHost : public Host {
   void SaveSetting(std::string_view app, std::string_view section, std::string_view key,
                    std::string_view value) override;
   void ShowModal(Form& form, Dispatch* owner) override;
+  // Qt's own widgets (the calendar's month and day names and its first day
+  // of the week) take the same regional settings.
+  void setLocale(const Locale& locale) override;
 
   // Called with each message box once it is on the screen (a test answers it
   // by clicking one of its buttons); nullptr: the user answers.
@@ -53,6 +60,7 @@ class QtHost : public Host {
   std::function<void(QMessageBox&)> messageBoxDriver_;
   std::function<void(Form&, QWidget&)> modalDriver_;
   bool overrideCursor_ = false;
+  std::string systemLocaleName_;
 };
 
 }  // namespace kiv::qt

@@ -1,0 +1,282 @@
+// The customers screen as a user runs it: kivform opens the window on a
+// private X server, and the test drives it with real X input (clicks on the
+// bar's buttons, typing, Enter and Escape in message boxes) in an American,
+// a British, a German and a container's plain desktop locale. What happened
+// is read from kivform's transcript and from the database; screenshots of
+// each locale go to the test's output folder.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <clocale>
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <thread>
+
+#include "gui/ChildProcess.h"
+#include "gui/WindowTranscript.h"
+#include "gui/XDisplay.h"
+#include "kiv/data/Connection.h"
+#include "kiv/data/Field.h"
+#include "kiv/data/Recordset.h"
+#include "kiv/runtime/Conversions.h"
+
+namespace kiv::gui {
+namespace {
+
+namespace fs = std::filesystem;
+using std::chrono::milliseconds;
+using std::chrono::seconds;
+
+enum class DateStyle { US, UK, German, Plain };
+
+struct UserLocale {
+  std::string posix;        // the desktop's LANG
+  std::string discount;     // 0.05 as the screen shows it
+  std::string typedAmount;  // 1234.5 as the user types it
+  DateStyle dates;
+  // A customer name the user types. ASCII: xdotool types other characters
+  // by remapping a key for a moment, and the window may read the key after
+  // the mapping is gone.
+  std::string name;
+};
+
+void PrintTo(const UserLocale& locale, std::ostream* out) {
+  *out << locale.posix;
+}
+
+std::string ShownDate(DateStyle style, int y, int m, int d) {
+  auto two = [](int v) { return (v < 10 ? "0" : "") + std::to_string(v); };
+  switch (style) {
+    case DateStyle::US:
+      return std::to_string(m) + "/" + std::to_string(d) + "/" + std::to_string(y);
+    case DateStyle::UK:
+      return two(d) + "/" + two(m) + "/" + std::to_string(y);
+    case DateStyle::German:
+      return two(d) + "." + two(m) + "." + std::to_string(y);
+    case DateStyle::Plain: {
+      static const char* months[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                     "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+      return std::to_string(d) + " " + months[m - 1] + " " + std::to_string(y);
+    }
+  }
+  return {};
+}
+
+// A text as a regular expression that matches it literally.
+std::string Literal(const std::string& text) {
+  static const std::regex special(R"([.^$|()\[\]{}*+?\\])");
+  return std::regex_replace(text, special, R"(\$&)");
+}
+
+std::string ReadText(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+Box Around(const Box& a, const Box& b) {
+  const int left = std::min(a.x, b.x), top = std::min(a.y, b.y);
+  const int right = std::max(a.x + a.width, b.x + b.width);
+  const int bottom = std::max(a.y + a.height, b.y + b.height);
+  return {left, top, right - left, bottom - top};
+}
+
+class CustomersWindowUnderX : public ::testing::TestWithParam<UserLocale> {
+ protected:
+  void SetUp() override {
+    // The desktop's locale must exist for the C library too, as on a real
+    // desktop (scripts/install-deps.sh generates them).
+    const bool generated = std::setlocale(LC_ALL, GetParam().posix.c_str()) != nullptr;
+    std::setlocale(LC_ALL, "C");
+    ASSERT_TRUE(generated) << "the system locale " << GetParam().posix
+                           << " is not generated: run scripts/install-deps.sh";
+
+    const std::string tag = GetParam().posix.substr(0, GetParam().posix.find('.'));
+    dir = fs::temp_directory_path() / ("kiv-gui-" + tag + "-" + std::to_string(::getpid()));
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    fs::copy_file(fs::path(KIV_SAMPLES_DIR) / "customers.json", dir / "customers.json");
+    auto db = Connection::OpenNew("sqlite:" + (dir / "orders.db").string());
+    db->Execute(ReadText(fs::path(KIV_SAMPLES_DIR) / "orders.sql"));
+    db->Close();
+    // What the run leaves for a person to look at: the transcript, kivform's
+    // messages and the screenshots.
+    output = fs::path(KIV_GUI_OUTPUT_DIR) / tag;
+    fs::remove_all(output);
+    fs::create_directories(output);
+  }
+
+  void TearDown() override {
+    if (kivform) kivform->stop();
+    kivform.reset();
+    display.reset();
+    fs::remove_all(dir);
+  }
+
+  // Opens the customers window under a fresh X server in the user's locale.
+  void openWindow() {
+    display = std::make_unique<XDisplay>(dir);
+    ChildProcess::Options options;
+    options.environment = display->environment({
+        "LANG=" + GetParam().posix,
+        "QT_QPA_PLATFORM=xcb",
+        "XDG_CONFIG_HOME=" + (dir / "config").string(),
+    });
+    options.output = output / "kivform.out";
+    options.errors = output / "kivform.err";
+    kivform = std::make_unique<ChildProcess>(
+        std::vector<std::string>{KIV_GUI_KIVFORM, (dir / "customers.json").string(), "--db",
+                                 "sqlite:" + (dir / "orders.db").string(), "--transcript",
+                                 (output / "transcript.txt").string(), "--today", "2024-03-01"},
+        options);
+    transcript = std::make_unique<WindowTranscript>(output / "transcript.txt",
+                                                    [this] { return kivform->running(); });
+  }
+
+  void click(const ShownWindow& window, const std::string& widget) {
+    const Box& b = window.widget(widget);
+    display->click(window.id, b.centerX(), b.centerY());
+  }
+  // Replaces a field's text as a user does: click into it, select all, type.
+  void retype(const ShownWindow& window, const std::string& widget, const std::string& text) {
+    click(window, widget);
+    display->key("ctrl+a");
+    display->type(text);
+  }
+  template <class Done>
+  void waitUntil(Done done, const std::string& what) {
+    const auto deadline = std::chrono::steady_clock::now() + seconds(30);
+    while (!done()) {
+      if (std::chrono::steady_clock::now() >= deadline)
+        throw std::runtime_error("waited in vain for " + what);
+      std::this_thread::sleep_for(milliseconds(20));
+    }
+  }
+  // Keys go to a message box only once the X server gave it the focus.
+  void waitForFocus(const ShownWindow& window) {
+    waitUntil([&] { return display->focus() == window.id; }, "the keyboard focus");
+  }
+  // A closed dialog must be off the screen before the next click, which it
+  // could otherwise take.
+  void waitUntilGone(const ShownWindow& window) {
+    waitUntil(
+        [&] {
+          const auto shown = display->visibleWindows(kivform->pid());
+          return std::find(shown.begin(), shown.end(), window.id) == shown.end();
+        },
+        "a closed window to leave the screen");
+  }
+  void screenshot(const std::string& name, const Box& box) {
+    display->screenshot(output / (name + ".png"), box);
+  }
+  std::string scalar(const std::string& sql) {
+    auto db = Connection::OpenNew("sqlite:" + (dir / "orders.db").string());
+    Recordset rs;
+    rs.Open(sql, db);
+    return rs.EOF() ? "<none>" : TextOf(rs[0].Value());
+  }
+
+  fs::path dir, output;
+  std::unique_ptr<XDisplay> display;
+  std::unique_ptr<ChildProcess> kivform;
+  std::unique_ptr<WindowTranscript> transcript;
+};
+
+TEST_P(CustomersWindowUnderX, BrowsesEditsAndSavesInTheDesktopsLocale) {
+  const UserLocale& user = GetParam();
+  openWindow();
+  WindowTranscript& t = *transcript;
+
+  // The first record in the user's own form.
+  t.waitFor("^Event uniDiscount\\.DataChanged \"" + Literal(user.discount) + "\" False$");
+  t.waitFor("^Event uniSince\\.DataChanged \"" + Literal(ShownDate(user.dates, 2019, 3, 14)) +
+            "\" False$");
+  const ShownWindow main = t.waitForWindow("frmScreen");
+  screenshot("1-first-record", main.box);
+
+  // Moving over records nobody touched asks nothing.
+  const std::size_t browsing = t.position();
+  for (const char* code : {"C2", "C3", "C4", "C5"}) {
+    click(main, "ctlForm.cmdNext");
+    t.waitFor(std::string("^Event uniCode\\.DataChanged \"") + code + "\"");
+    t.waitFor("^Event ctlForm\\.AfterMove$");
+  }
+  click(main, "ctlForm.cmdFirst");
+  t.waitFor("^Event uniCode\\.DataChanged \"C1\"");
+  t.waitFor("^Event ctlForm\\.AfterMove$");
+  EXPECT_EQ(t.linesMatching("MsgBox", browsing), std::vector<std::string>{});
+
+  // An amount typed as the user writes numbers, a date from the calendar.
+  retype(main, "uniCreditLimit.txtText1", user.typedAmount);
+  click(main, "uniSince.cmdFunction");
+  t.waitFor("^Event uniCreditLimit\\.DataChanged \"" + Literal(user.typedAmount) + "\" False$");
+  const ShownWindow calendar = t.waitForWindow("frmCalendar");
+  screenshot("2-calendar", Around(main.box, calendar.box));
+  const Box& month = calendar.widget("mnvMonth_View");
+  display->click(calendar.id, month.centerX(), month.y + month.height * 3 / 5);
+  const auto picked =
+      t.waitFor(R"(^Event frmCalendar\.mnvMonth_View\.DateClick (\d{4})-(\d\d)-(\d\d)$)");
+  // The calendar opened on the month of --today; the middle of its grid is in it.
+  EXPECT_EQ(picked[1] + "-" + picked[2], "2024-03");
+  t.waitFor("^Modal closed frmCalendar$");
+  waitUntilGone(calendar);
+  t.waitFor("^Event uniSince\\.DataChanged \"" +
+            Literal(ShownDate(user.dates, std::stoi(picked[1]), std::stoi(picked[2]),
+                              std::stoi(picked[3]))) +
+            "\" False$");
+
+  // A changed record asks before it is left; Yes saves it.
+  retype(main, "uniName.txtText1", user.name);
+  click(main, "ctlForm.cmdNext");
+  const ShownWindow prompt = t.waitForWindow("MsgBox");
+  waitForFocus(prompt);
+  screenshot("3-save-prompt", Around(main.box, prompt.box));
+  // Escape does not answer a Yes/No box (No would throw the edits away);
+  // Enter presses the default button, Yes.
+  display->key("Escape");
+  display->key("Return");
+  const auto answer = t.waitFor(
+      R"(^MsgBox title="Save" buttons=YesNo icon=none prompt="Do you want to save your changes\?" -> (\w+)$)");
+  EXPECT_EQ(answer[1], "Yes");
+  t.waitFor("^Event ctlForm\\.Save$");
+  t.waitFor("^Event uniCode\\.DataChanged \"C2\"");
+  t.waitFor("^Event ctlForm\\.AfterMove$");
+  waitUntilGone(prompt);
+  EXPECT_EQ(scalar("SELECT Name FROM Customers WHERE Code = 'C1'"), user.name);
+  EXPECT_EQ(scalar("SELECT CreditLimit FROM Customers WHERE Code = 'C1'"), "1234.5");
+  EXPECT_EQ(scalar("SELECT strftime('%Y-%m-%d', Since) FROM Customers WHERE Code = 'C1'"),
+            picked[1] + "-" + picked[2] + "-" + picked[3]);
+  EXPECT_EQ(scalar("SELECT Discount FROM Customers WHERE Code = 'C1'"), "0.05");
+
+  // A refused save is reported in a box with OK alone; Escape answers it.
+  retype(main, "uniCreditLimit.txtText1", "12x");
+  click(main, "ctlForm.cmdSave");
+  t.waitFor("^Event uniCreditLimit\\.DataChanged \"12x\" True$");
+  const ShownWindow refusal = t.waitForWindow("MsgBox");
+  waitForFocus(refusal);
+  display->key("Escape");
+  t.waitFor(R"(prompt="You have entered invalid data, the record was not saved\." -> OK$)");
+  waitUntilGone(refusal);
+  screenshot("4-invalid-amount", main.box);
+  EXPECT_EQ(scalar("SELECT CreditLimit FROM Customers WHERE Code = 'C2'"), "2500.5");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Desktops, CustomersWindowUnderX,
+    ::testing::Values(
+        UserLocale{"en_US.UTF-8", "0.05", "1,234.5", DateStyle::US, "Smith Brothers"},
+        UserLocale{"en_GB.UTF-8", "0.05", "1,234.5", DateStyle::UK, "Smith & Sons Ltd"},
+        UserLocale{"de_DE.UTF-8", "0,05", "1.234,5", DateStyle::German, "Schmidt & Co. KG"},
+        // The plain locale of many containers.
+        UserLocale{"C.UTF-8", "0.05", "1,234.5", DateStyle::Plain, "Nguyen & Co"}),
+    [](const ::testing::TestParamInfo<UserLocale>& param) {
+      return param.param.posix.substr(0, param.param.posix.find('.'));
+    });
+
+}  // namespace
+}  // namespace kiv::gui
