@@ -101,6 +101,21 @@ bool HasTopLevelKeyword(std::string_view sql, std::string_view keyword) {
   return found;
 }
 
+std::size_t SecondStatementAt(std::string_view sql) {
+  bool ended = false;
+  std::size_t found = std::string_view::npos;
+  Scan(sql, [&](std::size_t pos, int depth) {
+    if (sql[pos] == ';' && depth == 0) {
+      ended = true;
+      return true;
+    }
+    if (sql[pos] == ';' || !ended) return true;
+    found = pos;
+    return false;
+  });
+  return found;
+}
+
 std::string RewriteTop(std::string_view sql) {
   // The significant tokens at the start: SELECT [ALL|DISTINCT] TOP n.
   std::size_t pos = 0;

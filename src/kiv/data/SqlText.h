@@ -16,4 +16,9 @@ std::string RewriteTop(std::string_view sql);
 // 0, holds the keyword (whole word, any case).
 bool HasTopLevelKeyword(std::string_view sql, std::string_view keyword);
 
+// Where a second statement starts: the first character, other than blanks,
+// comments and semicolons, after a ";" at parenthesis depth 0 outside quotes;
+// npos when the text holds one statement.
+std::size_t SecondStatementAt(std::string_view sql);
+
 }  // namespace kiv
