@@ -218,7 +218,9 @@ class PostgresDriver final : public Driver {
   }
 
   void setLockTimeout(std::int32_t milliseconds) override {
-    lockTimeoutMs_ = milliseconds > 0 ? milliseconds : 0;
+    milliseconds = milliseconds > 0 ? milliseconds : 0;
+    if (milliseconds == lockTimeoutMs_) return;
+    lockTimeoutMs_ = milliseconds;
     if (conn_ && PQstatus(conn_) == CONNECTION_OK)
       run("SET lock_timeout = " + std::to_string(lockTimeoutMs_), {}, false);
   }
@@ -285,9 +287,18 @@ class PostgresDriver final : public Driver {
   // quoting was switched back to backslash escapes is switched on again.
   void ensureUsable() {
     if (!conn_) RaiseConnectionLost("the connection is closed");
-    if (diedWhileIdle()) reconnect();
+    const bool inTransaction = InTransaction();
+    if (diedWhileIdle()) {
+      reconnect();
+      // The application's own transaction went with the old session: it is
+      // told once, rather than having the rest of it run on its own.
+      if (inTransaction)
+        RaiseConnectionLost(
+            "the server ended the session inside a transaction, which it rolled back");
+    }
     const char* scs = PQparameterStatus(conn_, "standard_conforming_strings");
-    if (scs && std::string_view(scs) != "on") {
+    // (Not in a failed transaction, where only its end may run.)
+    if (scs && std::string_view(scs) != "on" && PQtransactionStatus(conn_) != PQTRANS_INERROR) {
       Result res(PQexec(conn_, "SET standard_conforming_strings = on"));
       const ExecStatusType status = res ? PQresultStatus(res.get()) : PGRES_FATAL_ERROR;
       if (status != PGRES_COMMAND_OK) raise(res.get(), status, {});
@@ -319,6 +330,12 @@ class PostgresDriver final : public Driver {
     return res;
   }
 
+  // Whether the session is inside a transaction an application began.
+  bool InTransaction() const {
+    const PGTransactionStatusType t = PQtransactionStatus(conn_);
+    return t == PQTRANS_INTRANS || t == PQTRANS_INERROR;
+  }
+
   static bool Succeeded(ExecStatusType status) {
     return status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK || status == PGRES_EMPTY_QUERY;
   }
@@ -332,13 +349,16 @@ class PostgresDriver final : public Driver {
   // not repeated but refused (a conflict or a duplicate key).
   Result run(const std::string& sql, const std::vector<Param>& params, bool useParams) {
     ensureUsable();
+    const bool inTransaction = InTransaction();
     Result res = send(sql, params, useParams);
     ExecStatusType status = res ? PQresultStatus(res.get()) : PGRES_FATAL_ERROR;
     if (Succeeded(status)) return res;
     const char* state = res ? PQresultErrorField(res.get(), PG_DIAG_SQLSTATE) : nullptr;
     const std::string sqlstate = state ? state : "";
-    if (PQstatus(conn_) == CONNECTION_BAD || sqlstate == "57P01" || sqlstate == "57P02" ||
-        sqlstate == "57P03") {
+    // Not inside the application's own transaction, whose earlier
+    // statements the server rolled back with the session.
+    if (!inTransaction && (PQstatus(conn_) == CONNECTION_BAD || sqlstate == "57P01" ||
+                           sqlstate == "57P02" || sqlstate == "57P03")) {
       reconnect();
       res = send(sql, params, useParams);
       status = res ? PQresultStatus(res.get()) : PGRES_FATAL_ERROR;

@@ -24,7 +24,9 @@
 // a dropped socket) is opened again by the next statement, and a statement
 // that failed because the connection went is sent once more on the new
 // connection (the record set's writes are guarded by key and original
-// values, so none is applied twice). While the server cannot be reached,
+// values, so none is applied twice); inside a transaction the application
+// began, the loss is reported instead, as the server rolled the
+// transaction back. While the server cannot be reached,
 // statements fail with the connection-lost error and write nothing; the
 // next one tries again. Results are read whole;
 // column types map by type OID (PgTypes.h); base tables and columns come
