@@ -17,6 +17,7 @@
 #include "kiv/host/Form.h"
 #include "kiv/host/HeadlessHost.h"
 #include "kiv/runtime/Conversions.h"
+#include "kiv/runtime/Error.h"
 #include "postgres/PgTestSupport.h"
 
 namespace kivtest::pg {
@@ -110,6 +111,20 @@ TEST_F(Session, AnEndedSessionIsOpenedAgainWithItsSettingsByTheNextStatement) {
   EXPECT_EQ(TextOf(now.at(0, 2)), "1500ms");
   EXPECT_EQ(TextOf(now.at(0, 3)), "ISO, MDY");
   EXPECT_EQ(TextOf(now.at(0, 4)), "b");
+
+  // Inside a transaction the application began, the loss is reported once
+  // (the server rolled the transaction back) rather than the rest of it
+  // running on its own.
+  db->Execute("BEGIN; INSERT INTO t VALUES (2, 'in the transaction')");
+  Scalar(Connect(ServerUri()).get(), "SELECT pg_terminate_backend(" + TextOf(now.at(0, 0)) + ")");
+  try {
+    db->Execute("INSERT INTO t VALUES (3, 'after the loss')");
+    ADD_FAILURE() << "the lost transaction was not reported";
+  } catch (const Error& e) {
+    EXPECT_EQ(e.number(), err::ConnectionUnusable);
+    EXPECT_NE(e.description().find("inside a transaction"), std::string::npos) << e.description();
+  }
+  EXPECT_EQ(TextOf(db->driver().query("SELECT count(*) FROM t").values[0]), "1");
   db->Close();
   DropSchema(uri);
 }

@@ -84,6 +84,9 @@ std::string Chomp(const char* message) {
   return s;
 }
 
+constexpr const char* kRolledBack =
+    "the server ended the session inside a transaction, which it rolled back";
+
 bool IsDmlOrQuery(const char* commandStatus) {
   std::string_view s = commandStatus ? commandStatus : "";
   return s.starts_with("INSERT") || s.starts_with("UPDATE") || s.starts_with("DELETE") ||
@@ -292,9 +295,7 @@ class PostgresDriver final : public Driver {
       reconnect();
       // The application's own transaction went with the old session: it is
       // told once, rather than having the rest of it run on its own.
-      if (inTransaction)
-        RaiseConnectionLost(
-            "the server ended the session inside a transaction, which it rolled back");
+      if (inTransaction) RaiseConnectionLost(kRolledBack);
     }
     const char* scs = PQparameterStatus(conn_, "standard_conforming_strings");
     // (Not in a failed transaction, where only its end may run.)
@@ -364,11 +365,14 @@ class PostgresDriver final : public Driver {
       status = res ? PQresultStatus(res.get()) : PGRES_FATAL_ERROR;
       if (Succeeded(status)) return res;
     }
-    raise(res.get(), status, useParams ? sql : std::string());
+    raise(res.get(), status, useParams ? sql : std::string(), inTransaction);
   }
 
   // `sql` is the statement sent with the extended protocol ("" otherwise).
-  [[noreturn]] void raise(const PGresult* res, ExecStatusType status, const std::string& sql) {
+  // With `inTransaction` a lost connection says that the transaction the
+  // application began was rolled back.
+  [[noreturn]] void raise(const PGresult* res, ExecStatusType status, const std::string& sql,
+                          bool inTransaction = false) {
     std::string sqlstate, primary, detail;
     if (res) {
       if (const char* s = PQresultErrorField(res, PG_DIAG_SQLSTATE)) sqlstate = s;
@@ -394,7 +398,7 @@ class PostgresDriver final : public Driver {
     if (lost) {
       tables_.clear();
       keys_.clear();
-      RaiseConnectionLost(message);
+      RaiseConnectionLost(inTransaction ? std::string(kRolledBack) + ": " + message : message);
     }
     if (sqlstate == "23505") RaiseDuplicateKey(message);
     if (sqlstate == "23503") RaiseForeignKeyViolation(message, sql);
