@@ -125,10 +125,12 @@ TEST_P(Accounts, AConflictIsReadAgainSoTheUserCanRecover) {
   EXPECT_EQ(uniName->Text(), "Mine");  // the typed value stays
   EXPECT_EQ(stored("SELECT name FROM accounts WHERE id = 1"), "Other");
 
-  // Dropping the edit and coming back shows the other user's values.
+  // The failed edit is still unsaved work when leaving; dropping it and
+  // coming back shows the other user's values.
   boxes.clear();
   answers = {vb::vbNo};
   ctl->MoveRecordset(mvNext);
+  EXPECT_EQ(boxes, std::vector<std::string>{"Do you want to save your changes?"});
   ctl->MoveRecordset(mvFirst);
   EXPECT_EQ(uniName->Text(), "Other");
   EXPECT_EQ(uniFine->Text(), "9");
