@@ -4,6 +4,9 @@
 // the statement with the filter inserted and nothing else changed:
 //   head " WHERE " condition " " ordering              (no WHERE yet), or
 //   head " " "WHERE ..." " AND " condition " " ordering (a WHERE at the head's end).
+// When either text holds an OR or a "--" (which may be bracketed or closed
+// with a line break), the result must still hold the statement's characters
+// in order, and the condition.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -62,6 +65,21 @@ bool IsJoin(std::string_view base, std::string_view result, const std::string& c
   return false;
 }
 
+bool MayBeGuarded(std::string_view text) {
+  for (std::size_t i = 0; i + 1 < text.size(); ++i) {
+    if ((text[i] & ~0x20) == 'O' && (text[i + 1] & ~0x20) == 'R') return true;
+    if (text[i] == '-' && text[i + 1] == '-') return true;
+  }
+  return false;
+}
+
+bool HoldsInOrder(std::string_view base, std::string_view result) {
+  std::size_t at = 0;
+  for (char c : result)
+    if (at < base.size() && base[at] == c) ++at;
+  return at == base.size();
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -74,6 +92,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string result = kiv::AddWhereCondition(statement, condition);
   if (IsBlank(condition)) {
     Check(result == statement);
+    return 0;
+  }
+  if (MayBeGuarded(statement) || MayBeGuarded(condition)) {
+    Check(HoldsInOrder(statement, result));
+    Check(result.find(condition) != std::string::npos);
     return 0;
   }
   Check(IsInsertion(statement, result, " WHERE " + condition + " ") ||

@@ -4,6 +4,8 @@
 #   pg-test-server.sh start STATE_DIR   start a server, write STATE_DIR/uri
 #   pg-test-server.sh stop  STATE_DIR   stop it and remove its data directory
 #   pg-test-server.sh gone  STATE_DIR   check the last server left nothing behind
+#   pg-test-server.sh down  STATE_DIR   shut the server down, keeping its data
+#   pg-test-server.sh up    STATE_DIR   start it again after down (same port)
 #
 # The server lives in a fresh temporary directory, listens only on 127.0.0.1
 # (on a free port) and on a unix socket inside that directory, trusts the
@@ -178,7 +180,21 @@ EOF
   echo "pg-test-server: PostgreSQL $("$bindir/postgres" --version | awk '{print $3}') on 127.0.0.1:$port, data in $dir"
 }
 
-[ $# -eq 2 ] || die "usage: $0 start|stop|gone STATE_DIR"
+# down/up: a server that goes away and comes back, as after a restart.
+server_ctl() {
+  local state=$1 action=$2 dir bindir
+  [ -f "$state/dir" ] || die "no server was started from $state"
+  dir=$(cat "$state/dir")
+  bindir=$(find_bindir)
+  server_user=$(stat -c %U "$dir")
+  if [ "$action" = down ]; then
+    as_server_user "$bindir/pg_ctl" -D "$dir/data" -m fast -w -t 30 stop >/dev/null
+  else
+    as_server_user "$bindir/pg_ctl" -D "$dir/data" -l "$dir/server.log" -w -t 60 start >/dev/null
+  fi
+}
+
+[ $# -eq 2 ] || die "usage: $0 start|stop|gone|down|up STATE_DIR"
 state=$(mkdir -p "$2" && cd "$2" && pwd)
 case "$1" in
   start) start_server "$state" ;;
@@ -196,5 +212,6 @@ case "$1" in
     fi
     echo "pg-test-server: $last is gone, nothing listens on its port"
     ;;
-  *) die "usage: $0 start|stop|gone STATE_DIR" ;;
+  down | up) server_ctl "$state" "$1" ;;
+  *) die "usage: $0 start|stop|gone|down|up STATE_DIR" ;;
 esac

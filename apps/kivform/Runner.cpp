@@ -8,6 +8,7 @@
 #endif
 
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <optional>
@@ -83,10 +84,14 @@ Options ParseArgs(const std::vector<std::string>& args) {
 }
 
 std::string ReadFile(const std::string& path) {
+  std::error_code ec;
+  if (std::filesystem::is_directory(path, ec))
+    throw kiv::Error(kiv::kLibraryError, "kivform", path + ": is a folder, not a script file");
   std::ifstream in(path, std::ios::binary);
   if (!in) throw kiv::Error(kiv::kLibraryError, "kivform", path + ": cannot open the file");
   std::stringstream s;
   s << in.rdbuf();
+  if (in.bad()) throw kiv::Error(kiv::kLibraryError, "kivform", path + ": cannot read the file");
   return s.str();
 }
 

@@ -1,6 +1,13 @@
 #include "kivform/Screen.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <charconv>
+#include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <functional>
 #include <sstream>
@@ -155,6 +162,90 @@ std::shared_ptr<kiv::Font> ParseFont(std::string_view text) {
   return font;
 }
 
+// Where the parser is in a form file, for errors met while parsing (a number
+// out of range, a value nested too deep): the control and the property.
+// Deep nesting is refused while parsing, before anything copies or prints
+// the value recursively.
+class ParsePlace {
+ public:
+  static constexpr int kMaxDepth = 256;
+
+  bool follow(const std::string& origin, int depth, Json::parse_event_t event, const Json& parsed) {
+    const auto level = static_cast<std::size_t>(depth < 0 ? 0 : depth);
+    switch (event) {
+      case Json::parse_event_t::key:
+        keys_.resize(level + 1);
+        keys_[level] = parsed.is_string() ? parsed.get<std::string>() : std::string();
+        break;
+      case Json::parse_event_t::object_start:
+      case Json::parse_event_t::array_start:
+        if (depth >= kMaxDepth)
+          Fail(origin + describe() + ": the value is nested more than " +
+               std::to_string(kMaxDepth) + " levels deep");
+        if (keys_.size() > level + 1) keys_.resize(level + 1);
+        if (event == Json::parse_event_t::object_start && depth == 2 && inControls()) {
+          ++control_;
+          controlName_.clear();
+        }
+        break;
+      case Json::parse_event_t::value:
+        if (depth == 3 && inControls() && keys_.size() > 3 && keys_[3] == "name" &&
+            parsed.is_string())
+          controlName_ = parsed.get<std::string>();
+        break;
+      default:
+        break;
+    }
+    return true;
+  }
+
+  // ": control 'x': property 'P'", ": 'width'" or "" at the top.
+  std::string describe() const {
+    if (inControls() && control_ > 0) {
+      std::string out = controlName_.empty() ? ": control #" + std::to_string(control_)
+                                             : ": control '" + controlName_ + "'";
+      if (keys_.size() > 4 && keys_[3] == "properties")
+        out += ": property '" + keys_[4] + "'";
+      else if (keys_.size() > 3)
+        out += ": '" + keys_[3] + "'";
+      return out;
+    }
+    if (keys_.size() > 1) return ": '" + keys_[1] + "'";
+    return {};
+  }
+
+ private:
+  bool inControls() const { return keys_.size() > 1 && keys_[1] == "controls"; }
+
+  std::vector<std::string> keys_;  // the member names on the way down, by depth
+  int control_ = 0;
+  std::string controlName_;
+};
+
+// Reads through to a bag and remembers the last property read, so a value
+// that fails to convert after its read (an overflow) is reported with its
+// name.
+class NamingBag : public kiv::PropertyBag {
+ public:
+  explicit NamingBag(kiv::PropertyBag& inner) : inner_(inner) {}
+  Variant ReadProperty(std::string_view name, const Variant& def) override {
+    last_ = name;
+    return inner_.ReadProperty(name, def);
+  }
+  Variant ReadVariantProperty(std::string_view name, const Variant& def) override {
+    last_ = name;
+    return inner_.ReadVariantProperty(name, def);
+  }
+  void WriteProperty(std::string_view name, const Variant& value, const Variant& def) override {
+    inner_.WriteProperty(name, value, def);
+  }
+  const std::string& lastRead() const { return last_; }
+
+ private:
+  kiv::PropertyBag& inner_;
+  std::string last_;
+};
+
 bool IsSqliteFile(std::string_view uri) {
   return uri.starts_with("sqlite:") && uri != "sqlite::memory:";
 }
@@ -180,6 +271,9 @@ Screen::~Screen() {
 
 std::unique_ptr<Screen> Screen::Load(const std::filesystem::path& file,
                                      const LoadOptions& options) {
+  std::error_code ec;
+  if (std::filesystem::is_directory(file, ec))
+    Fail(file.string() + ": is a folder, not a form file");
   std::ifstream in(file, std::ios::binary);
   if (!in) Fail(file.string() + ": cannot open the form file");
   std::stringstream text;
@@ -195,14 +289,26 @@ std::unique_ptr<Screen> Screen::Parse(std::string_view text, const std::string& 
                                       const LoadOptions& options) {
   std::unique_ptr<Screen> screen(new Screen());
   screen->origin_ = origin;
+  ParsePlace place;
   Json doc;
   try {
-    doc = Json::parse(text);
+    doc = Json::parse(text, [&](int depth, Json::parse_event_t event, Json& parsed) {
+      return place.follow(origin, depth, event, parsed);
+    });
   } catch (const Json::parse_error& e) {
     std::string what = e.what();
     const auto cut = what.find("syntax error");
     Fail(origin + ": JSON syntax error at " + Position(text, e.byte) +
          (cut == std::string::npos ? std::string() : ": " + what.substr(cut)));
+  } catch (const Json::out_of_range& e) {
+    // A number beyond the range of a double (1e400).
+    std::string what = e.what();
+    const auto cut = what.find("] ");
+    Fail(origin + place.describe() + ": " +
+         (cut == std::string::npos ? what : what.substr(cut + 2)) +
+         " (numbers must lie within about 1.8e308)");
+  } catch (const Json::exception& e) {
+    Fail(origin + place.describe() + ": " + e.what());
   }
   screen->load(doc, baseDir, options);
   return screen;
@@ -449,10 +555,13 @@ void Screen::restoreControl(Entry& entry) {
       }
     }
     kiv::JsonPropertyBag bag(here, stored, this);
+
+    kiv::JsonPropertyBag bag(here, props, this);
+    NamingBag naming(bag);
     try {
-      user->ReadProperties(bag);
+      user->ReadProperties(naming);
     } catch (const kiv::Error& e) {
-      rethrow(e, "");
+      rethrow(e, naming.lastRead());
     }
     const auto unread = bag.unreadNames();
     if (!unread.empty())
@@ -576,25 +685,51 @@ Json Screen::save() {
 
 void Screen::saveTo(const std::filesystem::path& file) {
   const std::string text = save().dump(2) + "\n";
-  std::filesystem::path temp = file;
-  temp += ".tmp";
-  {
-    std::ofstream outFile(temp, std::ios::binary | std::ios::trunc);
-    if (!outFile) Fail(file.string() + ": cannot write the form file");
-    outFile << text;
-    outFile.flush();
-    if (!outFile) {
-      outFile.close();
-      std::error_code ignored;
-      std::filesystem::remove(temp, ignored);
-      Fail(file.string() + ": cannot write the form file");
-    }
+  auto fail = [&](int error) {
+    Fail(file.string() + ": cannot write the form file: " + std::strerror(error));
+  };
+  // The temporary file is new (created exclusively, so nothing planted under
+  // its name, such as a link, is followed) and sits beside the target, so
+  // the rename that replaces the target is atomic. A form file may carry a
+  // database password: the target's permissions are kept, and a new file
+  // gets the usual ones for the user's umask.
+  std::string pattern = file.string() + ".XXXXXX";
+  const int fd = ::mkstemp(pattern.data());
+  if (fd < 0) fail(errno);
+  const std::string temp = pattern;
+  auto discard = [&](int error) {
+    ::close(fd);
+    ::unlink(temp.c_str());
+    fail(error);
+  };
+  struct stat target {};
+  mode_t mode;
+  if (::stat(file.c_str(), &target) == 0) {
+    mode = target.st_mode & 07777;
+  } else {
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    mode = 0666 & ~mask;
   }
-  std::error_code ec;
-  std::filesystem::rename(temp, file, ec);
-  if (ec) {
-    std::filesystem::remove(temp, ec);
-    Fail(file.string() + ": cannot write the form file");
+  if (::fchmod(fd, mode) != 0) discard(errno);
+  for (std::size_t done = 0; done < text.size();) {
+    const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      discard(errno);
+    }
+    done += static_cast<std::size_t>(n);
+  }
+  if (::fsync(fd) != 0) discard(errno);
+  if (::close(fd) != 0) {
+    const int error = errno;
+    ::unlink(temp.c_str());
+    fail(error);
+  }
+  if (::rename(temp.c_str(), file.c_str()) != 0) {
+    const int error = errno;
+    ::unlink(temp.c_str());
+    fail(error);
   }
 }
 

@@ -70,8 +70,9 @@ class Screen : public kiv::ObjectResolver {
 
   // The screen in form-file form.
   nlohmann::ordered_json save();
-  // Writes save() to a file through a temporary file, so a failure leaves no
-  // half-written file behind.
+  // Writes save() to a file through a new temporary file beside it, created
+  // exclusively and renamed over the file, so a failure leaves no
+  // half-written file behind; the file keeps its permissions.
   void saveTo(const std::filesystem::path& file);
 
   // ObjectResolver

@@ -23,7 +23,17 @@ const std::string kCtl =
 // Each malformed form file gives one error naming the file, the control and
 // the property, status 2, and nothing runs (no transcript is printed).
 TEST_F(AppTest, MalformedFormFilesGiveOneClearErrorAndStatusTwo) {
+  const std::string deep = std::string(50000, '[') + std::string(50000, ']');
   const std::vector<BadForm> cases = {
+      {"nested 50,000 deep",
+       Form(R"({"type": "TextBox", "name": "txtA", "properties": {"Text": )" + deep + "}}"),
+       {"control 'txtA'", "property 'Text'", "nested more than"}},
+      {"number beyond a double",
+       Form("", "sqlite:orders.db", R"(, "width": 1e400)"),
+       {"'width'", "1e400"}},
+      {"property overflow",
+       Form(R"({"type": "KivUni", "name": "uniName", "properties": {"MaxLength": 1e10}})"),
+       {"control 'uniName'", "property 'MaxLength'", "Overflow (6)"}},
       {"JSON syntax",
        "{\"caption\": \"T\",\n \"controls\": [,]}",
        {"JSON syntax error at line 2, column"}},
@@ -153,6 +163,8 @@ TEST_F(AppTest, FailingCallsAndBadOptionsGiveStatusTwo) {
   EXPECT_EQ(run({(dir / "customers.json").string(), "--script", (dir / "none.script").string()}),
             kExitBadInput);
   EXPECT_NE(err.find("none.script: cannot open"), std::string::npos);
+  EXPECT_EQ(run({(dir / "customers.json").string(), "--script", dir.string()}), kExitBadInput);
+  EXPECT_NE(err.find("is a folder"), std::string::npos) << err;
   EXPECT_EQ(run({}), kExitBadInput);
   EXPECT_EQ(run({(dir / "customers.json").string(), "--db", "a=b", "--db"}), kExitBadInput);
   EXPECT_NE(err.find("--db needs a value"), std::string::npos);

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <nlohmann/json.hpp>
 
 #include "app/AppTestSupport.h"
@@ -119,6 +120,29 @@ TEST_F(AppTest, SavedRunningScreenLeavesOutTheRecordSetAndRunsAgain) {
   EXPECT_EQ(run({saved, "--script", (samples() / "tour" / "01-navigation.script").string()}),
             kExitOk)
       << out << err;
+}
+
+// --save replaces the file through a new temporary file of its own: a link
+// planted where a fixed temporary name would be is not followed, and a file
+// readable only by its owner (it may hold a database password) stays so.
+TEST_F(AppTest, SavingFollowsNoPlantedLinkAndKeepsThePermissions) {
+  const auto target = dir / "private.json";
+  WriteText(target, "{}");
+  std::filesystem::permissions(
+      target, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+  WriteText(dir / "victim", "keep");
+  std::filesystem::create_symlink(dir / "victim", dir / "private.json.tmp");
+  ASSERT_EQ(run({(dir / "customers.json").string(), "--save", target.string()}), kExitOk) << err;
+  EXPECT_EQ(ReadText(dir / "victim"), "keep");
+  EXPECT_EQ(std::filesystem::status(target).permissions() & std::filesystem::perms::all,
+            std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+  EXPECT_EQ(Json::parse(ReadText(target))["caption"], "Customers");
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(dir))
+    names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<std::string>{"customers.json", "orders.db", "orders.json",
+                                             "private.json", "private.json.tmp", "victim"}));
 }
 
 }  // namespace

@@ -245,7 +245,11 @@ TEST_P(Conformance, SecondWriterOfAChangedRowGetsTheConflict) {
   EXPECT_EQ(TextOf(check->Fields()["name"].Value()), "Anna");
   EXPECT_EQ(second->EditMode(), adEditInProgress);
   EXPECT_EQ(TextOf(second->Fields()["name"].Value()), "Annie");
+  // The row was read again at the conflict: the edit is measured against
+  // what the other writer left.
+  EXPECT_EQ(TextOf(second->Fields()["name"].OriginalValue()), "Anna");
   second->CancelUpdate();
+  EXPECT_EQ(TextOf(second->Fields()["name"].Value()), "Anna");
 
   // A change to a column the other writer did not touch goes through.
   second->Fields()["city"].Value(Variant("Rome"));
@@ -291,6 +295,26 @@ TEST_P(Conformance, DuplicateKeysAreReportedAndTheEditKeptForCorrection) {
   EXPECT_EQ(rs->EditMode(), adEditInProgress);
   rs->CancelUpdate();
   EXPECT_EQ(TextOf(rs->Fields()["code"].Value()), "B2");
+}
+
+TEST_P(Conformance, ATextHoldingASecondStatementIsRefusedWhole) {
+  exec("CREATE TABLE People (id INTEGER PRIMARY KEY, name VARCHAR(30))");
+  exec("INSERT INTO People VALUES (1, 'Ann')");
+  for (const std::string tail : {"; DELETE FROM People", ";DROP TABLE People;",
+                                 " WHERE id = 1; DELETE FROM People -- the rest"}) {
+    const std::string error = ErrorDescription([&] { open("SELECT * FROM People" + tail); });
+    EXPECT_EQ(error.rfind("Only one statement can be run at a time", 0), 0u)
+        << tail << ": " << error;
+  }
+  const std::string ph = conn().driver().placeholder(1);
+  EXPECT_FALSE(ErrorDescription([&] {
+                 conn().Execute("DELETE FROM People WHERE id = " + ph + "; DELETE FROM People",
+                                {Param{Variant(2), adInteger}});
+               }).empty());
+  // Blanks, comments and semicolons may follow the end.
+  auto rs = open("SELECT * FROM People ; -- done\n /* really */ ;", adLockReadOnly);
+  EXPECT_EQ(rs->RecordCount(), 1);
+  EXPECT_EQ(open("SELECT * FROM People", adLockReadOnly, another())->RecordCount(), 1);
 }
 
 TEST_P(Conformance, RecordSetsWithoutOneKeyedTableRefuseUpdate) {

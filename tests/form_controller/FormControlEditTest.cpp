@@ -366,33 +366,6 @@ TEST_F(FormControlTest, DuplicateKeyWordsAreFoundInAnyLetterCase) {
   EXPECT_EQ(boxes[0].prompt.substr(boxes[0].prompt.size() - 2), ").");
 }
 
-TEST_F(FormControlTest, ConflictingSaveByASecondConnectionKeepsTheOtherWritersData) {
-  ASSERT_TRUE(open());
-  auto other = Connection::OpenNew("sqlite:" + dbPath.string());
-  other->Execute("UPDATE Clients SET Name = 'Other user' WHERE Code = 'A'");
-  txtName->Text("Mine");
-  ctl->Save();
-  ASSERT_EQ(boxes.size(), 1u);
-  EXPECT_NE(boxes[0].prompt.find("Row cannot be located for updating"), std::string::npos)
-      << boxes[0].prompt;
-  EXPECT_EQ(dbValue("SELECT Name FROM Clients WHERE Code = 'A'"), "Other user");
-  EXPECT_EQ(txtName->Text(), "Mine");
-
-  // Leaving the record still counts the failed edit as unsaved work: Yes
-  // fails again and keeps the user there; No drops it and moves on.
-  boxes.clear();
-  answers = {vb::vbYes};
-  ctl->MoveRecordset(mvNext);
-  ASSERT_EQ(boxes.size(), 2u);
-  EXPECT_EQ(boxes[0].prompt, "Do you want to save your changes?");
-  EXPECT_EQ(code(), "A");
-  EXPECT_EQ(txtName->Text(), "Mine");
-  answers = {vb::vbNo};
-  ctl->MoveRecordset(mvNext);
-  EXPECT_EQ(code(), "B");
-  EXPECT_EQ(dbValue("SELECT Name FROM Clients WHERE Code = 'A'"), "Other user");
-}
-
 TEST_F(FormControlTest, UnchangedCheckBoxesKeepTheirFieldValues) {
   ASSERT_TRUE(open());  // A: Flag -1
   ctl->Save();

@@ -118,36 +118,5 @@ TEST_F(PgManyUsers, ADuplicateKeyFromTheSecondClerkWritesNothing) {
   EXPECT_EQ(stored("SELECT name FROM customers WHERE code = 'D'"), "Another Bob");
 }
 
-TEST_F(PgManyUsers, ALostConnectionKeepsTheRowsAndThePendingEdit) {
-  auto rs2 = open(clerk2_);
-  const Variant pid = clerk2_->driver().query("SELECT pg_backend_pid()").values[0];
-  // The first clerk's session ends the second's (an administrator would do the same).
-  EXPECT_EQ(clerk1_->driver()
-                .query("SELECT pg_terminate_backend(" + std::to_string(pid.lng()) + ")")
-                .values[0],
-            Variant(true));
-
-  rs2->MoveNext();  // B
-  (*rs2)["name"].Value(Variant("Robert"));
-  kiv::Error e = ErrorOf([&] { rs2->Update(); });
-  EXPECT_EQ(e.number(), kiv::err::ConnectionUnusable);
-  EXPECT_EQ(
-      e.description().rfind("The connection to the database was lost: terminating connection", 0),
-      0u)
-      << e.description();
-  EXPECT_EQ(rs2->EditMode(), kiv::adEditInProgress);
-  EXPECT_EQ((*rs2)["name"].Value(), Variant("Robert"));
-  EXPECT_EQ((*rs2)["name"].OriginalValue(), Variant("Bob"));
-  EXPECT_EQ(stored("SELECT name FROM customers WHERE code = 'B'"), "Bob");
-
-  // The cached rows are still there to browse once the edit is dropped.
-  rs2->CancelUpdate();
-  rs2->MoveFirst();
-  EXPECT_EQ((*rs2)["name"].Value(), Variant("Alice"));
-  rs2->MoveLast();
-  EXPECT_EQ((*rs2)["code"].Value(), Variant("C"));
-  EXPECT_EQ(rs2->RecordCount(), 3);
-}
-
 }  // namespace
 }  // namespace kivtest::pg

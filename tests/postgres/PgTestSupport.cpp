@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <stdexcept>
 
@@ -84,6 +85,40 @@ std::string FreshSchema() {
   const std::string& base = ServerUri();
   return base + (base.find('?') == std::string::npos ? "?" : "&") + "options=-csearch_path%3D" +
          schema;
+}
+
+PrivateServer::PrivateServer() {
+  static std::atomic<int> counter{0};
+  state_ = (std::filesystem::temp_directory_path() /
+            ("kiv-pg-private-" + std::to_string(getpid()) + "-" + std::to_string(++counter)))
+               .string();
+  script("start");
+  uri_ = ReadFirstLine(state_ + "/uri");
+  if (uri_.empty()) throw std::runtime_error("the private server wrote no URI in " + state_);
+}
+
+PrivateServer::~PrivateServer() {
+  try {
+    script("stop");
+  } catch (const std::exception&) {
+  }
+  std::error_code ec;
+  std::filesystem::remove_all(state_, ec);
+}
+
+void PrivateServer::down() {
+  script("down");
+}
+
+void PrivateServer::up() {
+  script("up");
+}
+
+void PrivateServer::script(const std::string& command) {
+  const std::string line =
+      "bash '" KIV_PG_SERVER_SCRIPT "' " + command + " '" + state_ + "' >/dev/null 2>&1";
+  if (std::system(line.c_str()) != 0)
+    throw std::runtime_error("pg-test-server.sh " + command + " " + state_ + " failed");
 }
 
 void DropSchema(const std::string& connectionString) {

@@ -28,6 +28,27 @@ struct ConnDeleter {
 using RawConn = std::unique_ptr<PGconn, ConnDeleter>;
 RawConn Connect(const std::string& connectionString);
 
+// A server of the test's own, for tests that take a server down and bring
+// it back (which the shared server, used by tests running in parallel,
+// must never do). Started in the constructor, stopped and removed in the
+// destructor.
+class PrivateServer {
+ public:
+  PrivateServer();
+  ~PrivateServer();
+  PrivateServer(const PrivateServer&) = delete;
+  PrivateServer& operator=(const PrivateServer&) = delete;
+
+  const std::string& uri() const { return uri_; }
+  void down();  // a fast shutdown, as for a restart: every session ends
+  void up();    // back on the same port, with the same data
+
+ private:
+  void script(const std::string& command);
+  std::string state_;
+  std::string uri_;
+};
+
 // Runs a statement; returns the first value of the first row ("" when none).
 // Raises std::runtime_error with the server's message on failure.
 std::string Scalar(PGconn* conn, const std::string& sql);

@@ -4,9 +4,13 @@
 #include <optional>
 
 #include "kiv/data/AdoTypes.h"
+#include "kiv/data/Connection.h"
+#include "kiv/data/Field.h"
+#include "kiv/data/Recordset.h"
 #include "kiv/host/Host.h"
 #include "kiv/host/Label.h"
 #include "kiv/host/TextBox.h"
+#include "kiv/runtime/Conversions.h"
 #include "kiv/runtime/Dispatch.h"
 #include "kiv/runtime/Error.h"
 #include "kiv/shared/Functions.h"
@@ -136,6 +140,53 @@ TEST(AddWhereCondition, FindsKeywordsOnlyAtTheTopLevel) {
             "SELECT * FROM T)  WHERE X AND "
             "Code = 'A' ");
   EXPECT_EQ(AddWhereCondition("SELECT [open WHERE", c), "SELECT [open WHERE WHERE Code = 'A' ");
+}
+
+// A merge means "existing AND new" whatever either holds: a top-level OR is
+// bracketed, a trailing comment closed; other merges keep their text.
+TEST(AddWhereCondition, MergedConditionsKeepTheirMeaning) {
+  const std::string c2 = "Code = 'C2'";
+  EXPECT_EQ(AddWhereCondition("SELECT * FROM T WHERE Active = 1 OR Vip = 1 ORDER BY Code", c2),
+            "SELECT * FROM T  WHERE (Active = 1 OR Vip = 1)  AND Code = 'C2' ORDER BY Code");
+  EXPECT_EQ(AddWhereCondition("SELECT * FROM T WHERE Code = 'C2'", "Active = 1 or Vip = 1"),
+            "SELECT * FROM T  WHERE Code = 'C2' AND (Active = 1 or Vip = 1) ");
+  EXPECT_EQ(AddWhereCondition("SELECT * FROM T", "Active = 1 OR Vip = 1"),
+            "SELECT * FROM T WHERE Active = 1 OR Vip = 1 ");
+  EXPECT_EQ(AddWhereCondition("SELECT * FROM T WHERE Active = 1 -- active only", c2),
+            "SELECT * FROM T  WHERE Active = 1 -- active only\n AND Code = 'C2' ");
+  EXPECT_EQ(AddWhereCondition("SELECT * FROM T ORDER BY Code", "Active = 1 -- note"),
+            "SELECT * FROM T  WHERE Active = 1 -- note\n ORDER BY Code");
+  EXPECT_EQ(AddWhereCondition("SELECT * FROM T WHERE Vip = 1", "Active = 1 OR X = 2 -- note"),
+            "SELECT * FROM T  WHERE Vip = 1 AND (Active = 1 OR X = 2 -- note\n) ");
+  // An OR that is not at the top level, or only part of a word, changes nothing.
+  for (const std::string plain :
+       {"Id IN (SELECT Id FROM U WHERE A = 1 OR B = 2)", "Name = 'this OR that'", "ORDERS = 1",
+        "Colour = [OR]", "Note = 1 /* OR */"}) {
+    EXPECT_EQ(AddWhereCondition("SELECT * FROM T WHERE " + plain, c2),
+              "SELECT * FROM T  WHERE " + plain + " AND Code = 'C2' ");
+    EXPECT_EQ(AddWhereCondition("SELECT * FROM T WHERE X = 1", plain),
+              "SELECT * FROM T  WHERE X = 1 AND " + plain + " ");
+  }
+
+  // The merged statements return only rows that meet both conditions.
+  auto db = Connection::OpenNew("sqlite::memory:");
+  db->Execute(
+      "CREATE TABLE T (Code TEXT PRIMARY KEY, Active INTEGER, Vip INTEGER);"
+      "INSERT INTO T VALUES ('C1', 1, 0), ('C2', 0, 1), ('C3', 0, 0), ('C4', 1, 1)");
+  auto codes = [&](const std::string& sql) {
+    Recordset rs;
+    rs.Open(sql, db);
+    std::string out;
+    for (; !rs.EOF(); rs.MoveNext())
+      out += TextOf(rs["Code"].Value()) + " ";
+    return out;
+  };
+  EXPECT_EQ(codes(AddWhereCondition("SELECT * FROM T WHERE Active = 1 OR Vip = 1", c2)), "C2 ");
+  EXPECT_EQ(codes(AddWhereCondition("SELECT * FROM T WHERE Code <> 'C4'", "Active = 1 OR Vip = 1")),
+            "C1 C2 ");
+  EXPECT_EQ(codes(AddWhereCondition("SELECT * FROM T WHERE Active = 1 -- active", c2)), "");
+  EXPECT_EQ(codes(AddWhereCondition("SELECT * FROM T ORDER BY Code DESC", "Vip = 1 -- vip")),
+            "C4 C2 ");
 }
 
 TEST(FieldTypeCategory, MapsTheCompleteTypeTable) {

@@ -1,9 +1,19 @@
 #include "kiv/data/Connection.h"
 
+#include <cmath>
+
 #include "kiv/runtime/Conversions.h"
 #include "kiv/runtime/Error.h"
 
 namespace kiv {
+
+namespace {
+
+std::int32_t LockTimeoutMilliseconds(double seconds) {
+  return static_cast<std::int32_t>(std::llround(seconds * 1000));
+}
+
+}  // namespace
 
 Connection::~Connection() {
   if (driver_) IgnoreErrors([&] { driver_->close(); });
@@ -20,8 +30,18 @@ void Connection::Open(std::string_view connectionString) {
   std::string text = connectionString.empty() ? connectionString_ : std::string(connectionString);
   if (text.empty())
     throw Error(err::ProviderError, "Connection", "No connection string was given.");
-  driver_ = OpenDriver(text);
+  auto driver = OpenDriver(text);
+  driver->setLockTimeout(LockTimeoutMilliseconds(lockTimeout_));
+  driver_ = std::move(driver);
   connectionString_ = std::move(text);
+}
+
+void Connection::LockTimeout(double seconds) {
+  if (!std::isfinite(seconds) || seconds < 0 || seconds > 86400)
+    throw Error(err::BadArguments, "Connection",
+                "LockTimeout must be a number of seconds from 0 to 86400.");
+  if (driver_ && driver_->isOpen()) driver_->setLockTimeout(LockTimeoutMilliseconds(seconds));
+  lockTimeout_ = seconds;
 }
 
 void Connection::Close() {
@@ -55,6 +75,9 @@ const MemberTable& Connection::memberTable() const {
           .property(
               "ConnectionString", [](Connection& c) { return Variant(c.ConnectionString()); },
               [](Connection& c, const Variant& v) { c.ConnectionString(CStr(v)); })
+          .property(
+              "LockTimeout", [](Connection& c) { return Variant(c.LockTimeout()); },
+              [](Connection& c, const Variant& v) { c.LockTimeout(CDbl(v)); })
           .method("Open",
                   [](Connection& c, B::Args& a) {
                     c.Open(HasArg(a, 0) ? CStr(Arg(a, 0)) : std::string());

@@ -19,7 +19,18 @@ namespace kiv {
 //                                    PostgreSQL driver is built in
 // An unknown scheme raises an error naming the string.
 //
-// Late-bound members: State, ConnectionString, Open, Close, Execute.
+// Locks: a statement that needs a row or table another session holds
+// locked (a second user saving the same record, a long write transaction)
+// waits at most LockTimeout seconds, 5 by default, then fails with an error
+// whose description begins "The record is locked by another user"; nothing
+// is written and a record set keeps its pending edit. Set LockTimeout before
+// or after opening; 0 fails at once.
+//
+// A PostgreSQL connection the server ended (a restart, an administrator's
+// termination) is opened again by the next statement; see PostgresDriver.h.
+//
+// Late-bound members: State, ConnectionString, LockTimeout, Open, Close,
+// Execute.
 class Connection : public Dispatch {
  public:
   Connection() = default;
@@ -44,6 +55,12 @@ class Connection : public Dispatch {
   // Writable only while closed (3705 when open).
   void ConnectionString(std::string value);
 
+  // Seconds a statement waits for another session's lock (see above).
+  static constexpr double kDefaultLockTimeout = 5;
+  double LockTimeout() const { return lockTimeout_; }
+  // A negative or non-finite value raises 3001.
+  void LockTimeout(double seconds);
+
   // Runs a statement (or, without parameters, several separated by ";")
   // that returns no rows; returns the number of rows affected. 3709 when
   // the connection is closed.
@@ -57,6 +74,7 @@ class Connection : public Dispatch {
 
  private:
   std::string connectionString_;
+  double lockTimeout_ = kDefaultLockTimeout;
   std::unique_ptr<Driver> driver_;
 };
 

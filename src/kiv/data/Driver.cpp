@@ -1,5 +1,6 @@
 #include "kiv/data/Driver.h"
 
+#include <cctype>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -51,7 +52,7 @@ std::string Driver::quoteIdentifier(std::string_view name) const {
   return out;
 }
 
-std::string Driver::equalsExpression(const std::string& quotedColumn, std::int32_t,
+std::string Driver::equalsExpression(const std::string& quotedColumn, const ColumnInfo&,
                                      const std::string& placeholder) const {
   return quotedColumn + " = " + placeholder;
 }
@@ -91,6 +92,35 @@ void RaiseConnectionLost(std::string_view databaseMessage) {
 
 void RaiseProviderError(std::string_view databaseMessage) {
   throw Error(err::ProviderError, "Recordset", std::string(databaseMessage));
+}
+
+void RaiseLocked(std::string_view databaseMessage) {
+  throw Error(
+      err::ProviderError, "Recordset",
+      std::string(kLockedText) + "; try again in a moment (" + std::string(databaseMessage) + ").");
+}
+
+void RaiseForeignKeyViolation(std::string_view databaseMessage, std::string_view sql) {
+  std::size_t p = 0;
+  while (p < sql.size() && std::isspace(static_cast<unsigned char>(sql[p])))
+    ++p;
+  std::string word;
+  for (; p < sql.size() && std::isalpha(static_cast<unsigned char>(sql[p])); ++p)
+    word.push_back(static_cast<char>(std::toupper(static_cast<unsigned char>(sql[p]))));
+  const std::string what =
+      word == "DELETE" ? std::string(kReferencedText)
+                       : "The record refers to a record that does not exist, or other records "
+                         "refer to the value changed";
+  throw Error(err::ProviderError, "Recordset", what + " (" + std::string(databaseMessage) + ").");
+}
+
+void RaiseSecondStatement(std::string_view tail) {
+  std::string shown(tail.substr(0, 60));
+  if (tail.size() > 60) shown += "...";
+  throw Error(err::ProviderError, "Recordset",
+              "Only one statement can be run at a time: the text goes on after the end of its "
+              "first statement (\"" +
+                  shown + "\").");
 }
 
 }  // namespace kiv

@@ -89,10 +89,22 @@ struct QueryOptions {
 //     the database's message);
 //   - a lost connection: RaiseConnectionLost (number 3709, description naming
 //     the database's message);
+//   - a row or table another session holds locked past the lock timeout:
+//     RaiseLocked (err::ProviderError, "The record is locked by another user
+//     ...");
+//   - a foreign key refusing a change: RaiseForeignKeyViolation;
+//   - a text holding a second statement after the first one's end:
+//     RaiseSecondStatement;
 //   - anything else: RaiseProviderError (number err::ProviderError, the
 //     database's own message).
 // Statements the controls build use "SELECT TOP n"; query() and execute()
 // rewrite it (RewriteTop in SqlText.h) before preparing.
+//
+// One statement means one statement: query() and execute() with parameters
+// refuse a text that holds anything but blanks or comments after the end of
+// its first statement, so a table, field list or filter holding
+// "; DELETE FROM ..." is never half-run. Only execute() without parameters
+// runs several statements (scripts the application writes itself).
 class Driver {
  public:
   virtual ~Driver() = default;
@@ -116,6 +128,10 @@ class Driver {
   // when the table has none (or is unknown).
   virtual std::vector<std::string> primaryKey(std::string_view table) = 0;
 
+  // How long a statement waits for a lock another session holds before it
+  // fails with RaiseLocked, in milliseconds (0: fail at once).
+  virtual void setLockTimeout(std::int32_t milliseconds) = 0;
+
   // Placeholder text for the n-th parameter (1-based): "?1" for SQLite, "$1"
   // for PostgreSQL.
   virtual std::string placeholder(int n) const = 0;
@@ -124,11 +140,13 @@ class Driver {
   virtual std::string quoteIdentifier(std::string_view name) const;
 
   // SQL text that is true when the column (already quoted) still holds the
-  // value bound to the placeholder; used for optimistic locking. The value
-  // is never Null here (a Null original is tested with IS NULL). The default
-  // is "column = placeholder"; a driver overrides it where stored forms vary
-  // (SQLite compares dates as instants).
-  virtual std::string equalsExpression(const std::string& quotedColumn, std::int32_t type,
+  // value bound to the placeholder, as the record set read it; used for
+  // optimistic locking. The value is never Null here (a Null original is
+  // tested with IS NULL). The default is "column = placeholder"; a driver
+  // overrides it where stored forms vary or where the record set holds a
+  // value less exactly than the database (SQLite compares dates as instants
+  // to the millisecond and currency to four decimals).
+  virtual std::string equalsExpression(const std::string& quotedColumn, const ColumnInfo& column,
                                        const std::string& placeholder) const;
 };
 
@@ -152,5 +170,16 @@ std::unique_ptr<Driver> OpenDriver(std::string_view connectionString);
 [[noreturn]] void RaiseDuplicateKey(std::string_view databaseMessage);
 [[noreturn]] void RaiseConnectionLost(std::string_view databaseMessage);
 [[noreturn]] void RaiseProviderError(std::string_view databaseMessage);
+[[noreturn]] void RaiseLocked(std::string_view databaseMessage);
+// `sql` tells a refused DELETE (other rows refer to the row) from a refused
+// INSERT or UPDATE (the row refers to a row that does not exist).
+[[noreturn]] void RaiseForeignKeyViolation(std::string_view databaseMessage, std::string_view sql);
+[[noreturn]] void RaiseSecondStatement(std::string_view tail);
+
+// The message texts of RaiseLocked and RaiseForeignKeyViolation begin with
+// these, so callers and tests can tell the cases apart.
+inline constexpr std::string_view kLockedText = "The record is locked by another user";
+inline constexpr std::string_view kReferencedText =
+    "The record cannot be deleted: other records refer to it";
 
 }  // namespace kiv

@@ -148,6 +148,57 @@ Variant Recordset::Impl::originalValue(std::int32_t field) const {
   return row(order[static_cast<std::size_t>(pos)])[col];
 }
 
+std::vector<Param> Recordset::Impl::keyOf(const Variant* values) const {
+  std::vector<Param> key;
+  for (const auto k : keyColumns) {
+    const ColumnInfo& info = columns[static_cast<std::size_t>(k)];
+    key.push_back({values[k], info.type});
+  }
+  return key;
+}
+
+bool Recordset::Impl::readStoredRow(Driver& driver, const std::vector<Param>& key,
+                                    std::vector<Variant>& target) const {
+  std::vector<std::string> cols;
+  std::vector<std::size_t> where;
+  for (std::size_t c = 0; c < stride; ++c)
+    if (EqualsNoCase(columns[c].baseTable, table) && !columns[c].baseColumn.empty()) {
+      cols.push_back(columns[c].baseColumn);
+      where.push_back(c);
+    }
+  if (cols.empty() || key.size() != keyColumns.size()) return false;
+  std::string keyText;
+  for (std::size_t i = 0; i < keyColumns.size(); ++i) {
+    if (key[i].value.isNull() || key[i].value.isEmpty()) return false;
+    if (!keyText.empty()) keyText += " AND ";
+    keyText += driver.quoteIdentifier(columns[static_cast<std::size_t>(keyColumns[i])].baseColumn) +
+               " = " + driver.placeholder(static_cast<int>(i + 1));
+  }
+  const ResultSet stored = driver.query("SELECT " + JoinQuoted(driver, cols) + " FROM " +
+                                            driver.quoteIdentifier(table) + " WHERE " + keyText,
+                                        key);
+  if (stored.rowCount() != 1) return false;
+  for (std::size_t i = 0; i < where.size(); ++i) {
+    Variant v = stored.at(0, i);
+    // A column the database returns without its declared type (a rowid)
+    // keeps the record set's type.
+    if (stored.columns[i].type != columns[where[i]].type && !v.isNull())
+      IgnoreErrors([&] { v = CoerceToColumn(v, columns[where[i]]); });
+    target[where[i]] = std::move(v);
+  }
+  return true;
+}
+
+void Recordset::Impl::refreshAfterConflict(Driver& driver) {
+  std::vector<Variant> current(row(editRow), row(editRow) + stride);
+  if (!readStoredRow(driver, keyOf(row(editRow)), current)) return;
+  Variant* stored = mutableRow(editRow);
+  for (std::size_t c = 0; c < stride; ++c) {
+    if (!changed[c]) buffer[c] = current[c];
+    stored[c] = std::move(current[c]);
+  }
+}
+
 std::uint32_t Recordset::Impl::appendRow(std::vector<Variant>&& values) {
   const auto block = static_cast<std::size_t>(std::uint64_t{rows} >> blockShift);
   if (block == blocks.size()) {
@@ -613,44 +664,18 @@ void Recordset::Update() {
       const ResultSet key =
           driver.query(sql + " RETURNING " + JoinQuoted(driver, keyNames), params);
       if (key.rowCount() == 1) {
-        std::vector<std::string> cols;
-        std::vector<std::size_t> where;
-        for (std::size_t c = 0; c < d.stride; ++c)
-          if (EqualsNoCase(d.columns[c].baseTable, d.table) && !d.columns[c].baseColumn.empty()) {
-            cols.push_back(d.columns[c].baseColumn);
-            where.push_back(c);
-          }
-        std::vector<Param> keyParams;
-        std::string keyText;
-        for (std::size_t i = 0; i < keyNames.size(); ++i) {
-          keyParams.push_back({key.at(0, i), adVariant});
-          if (!keyText.empty()) keyText += " AND ";
-          keyText += driver.quoteIdentifier(keyNames[i]) + " = " +
-                     driver.placeholder(static_cast<int>(i + 1));
-        }
         // The row is written: from here a failure to read it back must not
         // fail the Update. The key locates the row; the re-read refreshes
         // the rest (the buffer's values stand in when it fails).
+        std::vector<Param> keyParams;
         for (std::size_t i = 0; i < d.keyColumns.size(); ++i) {
           const auto k = static_cast<std::size_t>(d.keyColumns[i]);
           Variant v = key.at(0, i);
+          keyParams.push_back({v, adVariant});
           IgnoreErrors([&] { v = CoerceToColumn(v, d.columns[k]); });
           newRow[k] = std::move(v);
         }
-        IgnoreErrors([&] {
-          const ResultSet stored = driver.query(
-              "SELECT " + JoinQuoted(driver, cols) + " FROM " + table + " WHERE " + keyText,
-              keyParams);
-          if (stored.rowCount() != 1) return;
-          for (std::size_t i = 0; i < where.size(); ++i) {
-            Variant v = stored.at(0, i);
-            // A column the database returns without its declared type (a
-            // rowid) keeps the record set's type.
-            if (stored.columns[i].type != d.columns[where[i]].type && !v.isNull())
-              IgnoreErrors([&] { v = CoerceToColumn(v, d.columns[where[i]]); });
-            newRow[where[i]] = std::move(v);
-          }
-        });
+        IgnoreErrors([&] { d.readStoredRow(driver, keyParams, newRow); });
       }
     }
     const auto newIndex = d.appendRow(std::move(newRow));
@@ -678,14 +703,20 @@ void Recordset::Update() {
           where += " AND " + col + " IS NULL";
         } else {
           params.push_back({original[c], d.columns[c].type});
-          where += " AND " +
-                   driver.equalsExpression(col, d.columns[c].type,
-                                           driver.placeholder(static_cast<int>(params.size())));
+          where +=
+              " AND " + driver.equalsExpression(
+                            col, d.columns[c], driver.placeholder(static_cast<int>(params.size())));
         }
       }
       const auto affected =
           driver.execute("UPDATE " + table + " SET " + set + " WHERE " + where, params);
-      if (affected == 0) throw Error(kRowConflict, kSource, kRowConflictText);
+      if (affected == 0) {
+        // Another user changed the row: read what it holds now, so the edit
+        // can be saved over it once the user has been told, and dropping the
+        // edit shows the other user's values. The typed values stay pending.
+        IgnoreErrors([&] { d.refreshAfterConflict(driver); });
+        throw Error(kRowConflict, kSource, kRowConflictText);
+      }
       Variant* target = d.mutableRow(d.editRow);
       for (const auto c : changedCols)
         target[c] = d.buffer[c];

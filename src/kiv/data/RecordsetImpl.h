@@ -88,6 +88,17 @@ struct Recordset::Impl {
   // Appends a row (stride values); returns its index.
   std::uint32_t appendRow(std::vector<Variant>&& values);
 
+  // The key columns' values of a row, as statement parameters.
+  std::vector<Param> keyOf(const Variant* values) const;
+  // Reads the base-table columns of the row the key locates into target
+  // (stride values); false when the database has no such row.
+  bool readStoredRow(Driver& driver, const std::vector<Param>& key,
+                     std::vector<Variant>& target) const;
+  // After an optimistic-locking conflict on the row being edited: the
+  // stored row takes what the database holds now, and so do the pending
+  // edit's unchanged columns; the changed ones keep the values written.
+  void refreshAfterConflict(Driver& driver);
+
   void requireOpen() const;
   void requireUpdatable() const;
   // Field access for Field.

@@ -119,6 +119,21 @@ std::string NumberPlaceholders(std::string_view sql,
   return out;
 }
 
+std::size_t SecondStatementAt(std::string_view sql) {
+  bool ended = false;
+  std::size_t found = std::string_view::npos;
+  Scan(sql, [&](std::size_t pos, int depth) {
+    if (sql[pos] == ';' && depth == 0) {
+      ended = true;
+      return true;
+    }
+    if (sql[pos] == ';' || !ended) return true;
+    found = pos;
+    return false;
+  });
+  return found;
+}
+
 std::string RewriteTop(std::string_view sql) {
   // The significant tokens at the start: SELECT [ALL|DISTINCT] TOP n.
   std::size_t pos = 0;

@@ -26,4 +26,9 @@ std::string NumberPlaceholders(std::string_view sql,
                                const std::function<std::string(int)>& placeholder,
                                int* count = nullptr);
 
+// Where a second statement starts: the first character, other than blanks,
+// comments and semicolons, after a ";" at parenthesis depth 0 outside quotes;
+// npos when the text holds one statement.
+std::size_t SecondStatementAt(std::string_view sql);
+
 }  // namespace kiv

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -47,7 +48,15 @@ enum SecurityEnum : std::int32_t { scNoView = 0, scViewOnly = 1, scEdit = 2 };
 // Check boxes: a box is checked for a non-zero field value and cleared for
 // zero (or Null). Saving writes a check-box field only when the box's state
 // differs from the state its value maps to, so a stored -1 or 5 survives a
-// load and an unchanged save.
+// load and an unchanged save; a new record takes every box as shown (a
+// cleared box is 0, never Null).
+//
+// Saving writes only what the user changed: the controller remembers the
+// text each bound control showed when it last filled or blanked the
+// controls, and a control still showing it leaves its field alone, so an
+// untouched field keeps its stored value exactly (all its decimals, a Null,
+// the time of day) however the control shows it. Such a control also does
+// not count as a change when leaving the record.
 //
 // Leaving a record: when the user chooses not to save (or the data needs no
 // saving), any edit still pending in the record set is dropped, so the record
@@ -208,6 +217,11 @@ class KivFormControl : public UserControl {
   bool noCurrentRecord() const;
   void lockByCurrentRecord();  // locks unless scEdit and a current record
 
+  // Remembers the text of every bound control but check boxes (see the
+  // class comment); whether a control's text is no longer what it showed.
+  void rememberShownTexts();
+  bool userChanged(Control& control, const std::string& text) const;
+
   bool ConfirmLeaveRecord();
   void discardPendingEdit();
   void runMoveStep(std::int32_t mvDirection);
@@ -253,6 +267,9 @@ class KivFormControl : public UserControl {
   // A save of the current record failed and its edit is still pending: the
   // record counts as changed until it is saved or discarded.
   bool saveFailed_ = false;
+
+  std::map<std::weak_ptr<Dispatch>, std::string, std::owner_less<std::weak_ptr<Dispatch>>>
+      shownTexts_;
 };
 
 }  // namespace kiv

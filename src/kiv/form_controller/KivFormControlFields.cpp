@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "kiv/data/AdoTypes.h"
 #include "kiv/data/Field.h"
 #include "kiv/data/Fields.h"
 #include "kiv/data/Recordset.h"
@@ -77,24 +78,43 @@ void KivFormControl::PopulateControls() {
   }
   const std::shared_ptr<Recordset> keep = recordset();
   Recordset& rs = *keep;
+  try {
+    walk([&](Control& control, Kind kind) {
+      const std::string name = GetDataFieldName(control);
+      if (name.empty()) return;
+      const Variant value = rs[name].Value();
+      switch (kind) {
+        case Kind::FieldEditor:
+        case Kind::TextBox:
+        case Kind::ComboBox:
+          control.let("Text", Variant(TextOf(value)));
+          break;
+        case Kind::CheckBox:
+          control.let("Value", Variant(BoxStateFor(value)));
+          break;
+        case Kind::Other:
+          control.let("Value", Variant(TextOf(value)));
+          break;
+      }
+    });
+  } catch (...) {
+    rememberShownTexts();
+    throw;
+  }
+  rememberShownTexts();
+}
+
+void KivFormControl::rememberShownTexts() {
+  shownTexts_.clear();
   walk([&](Control& control, Kind kind) {
-    const std::string name = GetDataFieldName(control);
-    if (name.empty()) return;
-    const Variant value = rs[name].Value();
-    switch (kind) {
-      case Kind::FieldEditor:
-      case Kind::TextBox:
-      case Kind::ComboBox:
-        control.let("Text", Variant(TextOf(value)));
-        break;
-      case Kind::CheckBox:
-        control.let("Value", Variant(BoxStateFor(value)));
-        break;
-      case Kind::Other:
-        control.let("Value", Variant(TextOf(value)));
-        break;
-    }
+    if (kind == Kind::CheckBox || GetDataFieldName(control).empty()) return;
+    IgnoreErrors([&] { shownTexts_[control.weak_from_this()] = TextOf(control.get("Text")); });
   });
+}
+
+bool KivFormControl::userChanged(Control& control, const std::string& text) const {
+  const auto it = shownTexts_.find(control.weak_from_this());
+  return it == shownTexts_.end() || it->second != text;
 }
 
 void KivFormControl::BlankControls() {
@@ -113,6 +133,7 @@ void KivFormControl::BlankControls() {
       }
     });
   });
+  rememberShownTexts();
 }
 
 void KivFormControl::ForceControlsReadOnly() {
@@ -178,7 +199,10 @@ bool KivFormControl::DataHasChanged() {
         const bool checked = BoxChecked(control.get("Value"));
         if (checked != (BoxStateFor(field.Value()) != 0)) changed = true;
       } else {
-        if (TextDiffersFromField(field, TextOf(control.get("Text")))) changed = true;
+        // A control still showing what the controller put there is
+        // unchanged, even where the screen cannot show the value exactly.
+        const std::string text = TextOf(control.get("Text"));
+        if (userChanged(control, text) && TextDiffersFromField(field, text)) changed = true;
       }
     });
   });
@@ -240,23 +264,36 @@ bool KivFormControl::UpdateRecordset() {
   try {
     const std::shared_ptr<Recordset> keep = recordset();
     Recordset& rs = *keep;
+    const bool adding = rs.EditMode() == adEditAdd;
     walk([&](Control& control, Kind kind) {
       const std::string name = GetDataFieldName(control);
       if (name.empty()) return;
       Field& field = rs[name];
       if (kind == Kind::CheckBox) {
         // Only a box the user changed writes its field: an unchanged box
-        // keeps whatever non-zero value the field held.
+        // keeps whatever non-zero value the field held. A new record takes
+        // every box as shown, a cleared one as 0.
         const bool checked = BoxChecked(control.get("Value"));
         bool same = false;
-        IgnoreErrors([&] { same = checked == (BoxStateFor(field.Value()) != 0); });
+        if (!adding) IgnoreErrors([&] { same = checked == (BoxStateFor(field.Value()) != 0); });
         if (!same) field.Value(Variant(static_cast<std::int16_t>(checked ? 1 : 0)));
       } else {
-        field.Value(TextToFieldValue(field, TextOf(control.get("Text"))));
+        // Only what the user changed is written: an untouched field keeps
+        // its stored value exactly (all its decimals, a Null, the time of
+        // day), however the control shows it. A new record takes a check
+        // editor, and any yes/no field, as shown, as it does a check box.
+        const std::string text = TextOf(control.get("Text"));
+        const bool showsState = kind == Kind::FieldEditor &&
+                                static_cast<KivUni&>(control).Type_Of_Control() == tocCheck;
+        if (!userChanged(control, text) &&
+            !(adding && (showsState || FieldTypeCategory(field) == kCategoryBoolean)))
+          return;
+        field.Value(TextToFieldValue(field, text));
       }
     });
     rs.Update();
     saveFailed_ = false;
+    rememberShownTexts();  // the controls now show the saved record
     return true;
   } catch (const Error& e) {
     saveFailed_ = true;

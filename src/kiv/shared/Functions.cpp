@@ -163,10 +163,100 @@ Keywords FindKeywords(std::string_view s) {
   return found;
 }
 
-bool IsBlank(const std::string& text) {
+bool IsBlank(std::string_view text) {
   for (char c : text)
     if (!IsSpace(c)) return false;
   return true;
+}
+
+// What a condition holds at its top level that a plain " AND " would change
+// the meaning of: an OR (AND binds tighter), or a "--" comment still open at
+// its end (it would swallow whatever is appended).
+struct ConditionShape {
+  bool topLevelOr = false;
+  bool endsInComment = false;
+};
+
+ConditionShape ShapeOf(std::string_view s) {
+  ConditionShape shape;
+  int depth = 0;
+  std::size_t i = 0;
+  auto skipQuoted = [&](char close) {
+    ++i;
+    while (i < s.size()) {
+      if (s[i] == close) {
+        if (i + 1 < s.size() && s[i + 1] == close) {
+          i += 2;
+          continue;
+        }
+        ++i;
+        return;
+      }
+      ++i;
+    }
+  };
+  while (i < s.size()) {
+    const char c = s[i];
+    if (c == '\'' || c == '"' || c == '`') {
+      skipQuoted(c);
+    } else if (c == '[') {
+      skipQuoted(']');
+    } else if (c == '(') {
+      ++depth;
+      ++i;
+    } else if (c == ')') {
+      if (depth > 0) --depth;
+      ++i;
+    } else if (c == '-' && i + 1 < s.size() && s[i + 1] == '-') {
+      while (i < s.size() && s[i] != '\n')
+        ++i;
+      if (i == s.size()) shape.endsInComment = true;
+    } else if (c == '/' && i + 1 < s.size() && s[i + 1] == '*') {
+      const std::size_t close = s.find("*/", i + 2);
+      i = close == std::string_view::npos ? s.size() : close + 2;
+    } else {
+      if (depth == 0 && (c == 'O' || c == 'o') && WordAt(s, i, "OR")) shape.topLevelOr = true;
+      ++i;
+    }
+  }
+  return shape;
+}
+
+// A condition as it goes into an "existing AND new" filter: unchanged when
+// an AND cannot change its meaning, else bracketed (a top-level OR) and with
+// a line break closing a trailing "--" comment.
+std::string Guarded(std::string_view condition, bool bracketOr) {
+  const ConditionShape shape = ShapeOf(condition);
+  std::string out;
+  if (shape.topLevelOr && bracketOr) {
+    out = "(";
+    out.append(condition);
+    if (shape.endsInComment) out += '\n';
+    out += ')';
+    return out;
+  }
+  out.assign(condition);
+  if (shape.endsInComment) out += '\n';
+  return out;
+}
+
+// The existing "WHERE ..." filter, guarded the same way; its blanks are kept
+// around the bracketed part so that ordinary statements keep their spacing.
+std::string GuardedFilter(std::string_view filter) {
+  std::string_view body = filter.substr(5);  // after WHERE
+  const ConditionShape shape = ShapeOf(body);
+  if (!shape.topLevelOr && !shape.endsInComment) return std::string(filter);
+  std::size_t lead = 0;
+  while (lead < body.size() && IsSpace(body[lead]))
+    ++lead;
+  std::size_t end = body.size();
+  if (!shape.endsInComment)
+    while (end > lead && IsSpace(body[end - 1]))
+      --end;
+  std::string out(filter.substr(0, 5 + lead));
+  out += Guarded(body.substr(lead, end - lead), true);
+  out.append(body.substr(end));
+  return out;
 }
 
 }  // namespace
@@ -183,11 +273,12 @@ std::string AddWhereCondition(const std::string& statement, const std::string& c
   result += ' ';
   if (wherePos == orderPos) {
     result += "WHERE ";
+    result += Guarded(condition, false);
   } else {
-    result.append(statement, wherePos, orderPos - wherePos);
+    result += GuardedFilter(std::string_view(statement).substr(wherePos, orderPos - wherePos));
     result += " AND ";
+    result += Guarded(condition, true);
   }
-  result += condition;
   result += ' ';
   result.append(statement, orderPos, std::string::npos);
   return result;

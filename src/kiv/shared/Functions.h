@@ -31,6 +31,11 @@ std::string GetDataFieldName(const Variant& control);                    // a no
 // goes in exactly as given, unbracketed; a blank condition returns the
 // statement unchanged.
 //
+// The result always means "existing AND new": an existing filter or a merged
+// condition holding an OR at its top level is bracketed ("WHERE (A OR B)
+// AND C"), and one ending in a "--" comment gets a line break that closes
+// the comment. Merges without either keep exactly the text above.
+//
 // The keywords are matched without regard to case as whole words at the top
 // level of the statement only: not inside '...' or "..." literals, [bracketed]
 // or `quoted` names, comments, or parentheses (a sub-query), and not as part

@@ -1,6 +1,7 @@
 #include "kiv/data/postgres/PostgresDriver.h"
 
 #include <libpq-fe.h>
+#include <poll.h>
 
 #include <cctype>
 #include <cstdlib>
@@ -83,6 +84,9 @@ std::string Chomp(const char* message) {
   return s;
 }
 
+constexpr const char* kRolledBack =
+    "the server ended the session inside a transaction, which it rolled back";
+
 bool IsDmlOrQuery(const char* commandStatus) {
   std::string_view s = commandStatus ? commandStatus : "";
   return s.starts_with("INSERT") || s.starts_with("UPDATE") || s.starts_with("DELETE") ||
@@ -91,7 +95,14 @@ bool IsDmlOrQuery(const char* commandStatus) {
 
 class PostgresDriver final : public Driver {
  public:
-  explicit PostgresDriver(PGconn* conn) : conn_(conn) {}
+  explicit PostgresDriver(PGconn* conn) : conn_(conn) {
+    try {
+      applySessionSettings();
+    } catch (...) {
+      close();
+      throw;
+    }
+  }
   ~PostgresDriver() override { close(); }
   PostgresDriver(const PostgresDriver&) = delete;
   PostgresDriver& operator=(const PostgresDriver&) = delete;
@@ -209,8 +220,17 @@ class PostgresDriver final : public Driver {
     return Driver::quoteIdentifier(name);
   }
 
-  std::string equalsExpression(const std::string& quotedColumn, std::int32_t type,
+  void setLockTimeout(std::int32_t milliseconds) override {
+    milliseconds = milliseconds > 0 ? milliseconds : 0;
+    if (milliseconds == lockTimeoutMs_) return;
+    lockTimeoutMs_ = milliseconds;
+    if (conn_ && PQstatus(conn_) == CONNECTION_OK)
+      run("SET lock_timeout = " + std::to_string(lockTimeoutMs_), {}, false);
+  }
+
+  std::string equalsExpression(const std::string& quotedColumn, const ColumnInfo& column,
                                const std::string& placeholderText) const override {
+    const std::int32_t type = column.type;
     // A numeric or bigint read as a Double compares as a double, so a value
     // with more digits than a Double holds still finds its row; a type without its own
     // equality (json, arrays, ...) compares by its text, which is what was read.
@@ -227,11 +247,69 @@ class PostgresDriver final : public Driver {
     std::map<int, std::string> columns;  // attnum -> column name
   };
 
-  // Runs one statement. With `useParams` the extended protocol is used (one
-  // statement, $n parameters); otherwise the simple protocol (several
-  // statements allowed). Raises the driver errors; returns a successful result.
-  Result run(const std::string& sql, const std::vector<Param>& params, bool useParams) {
+  // The session settings every statement relies on, whatever the server's,
+  // the database's or the role's defaults: one fixed text form for dates,
+  // money, bytes and floats; quoting in which a backslash is an ordinary
+  // character (a code typed as B\1 stays B\1, and no text can end its
+  // literal early); a bounded wait for another session's locks.
+  void applySessionSettings() {
+    Result res(PQexec(
+        conn_, ("SET DateStyle = 'ISO, MDY'; SET lc_monetary = 'C'; SET bytea_output = 'hex';"
+                " SET extra_float_digits = 3; SET client_encoding = 'UTF8';"
+                " SET standard_conforming_strings = on; SET lock_timeout = " +
+                std::to_string(lockTimeoutMs_))
+                   .c_str()));
+    const ExecStatusType status = res ? PQresultStatus(res.get()) : PGRES_FATAL_ERROR;
+    if (status != PGRES_COMMAND_OK) raise(res.get(), status, {});
+  }
+
+  // Whether the server ended the connection while it sat idle (a restart,
+  // an administrator's termination): whatever it sent since is read first.
+  bool diedWhileIdle() {
+    for (int i = 0; i < 4 && PQstatus(conn_) == CONNECTION_OK; ++i) {
+      pollfd p{PQsocket(conn_), POLLIN, 0};
+      if (::poll(&p, 1, 0) <= 0) break;
+      if (!PQconsumeInput(conn_)) break;
+    }
+    return PQstatus(conn_) != CONNECTION_OK;
+  }
+
+  // Opens the connection again with the same parameters and settings. A
+  // server that cannot be reached yet raises the connection-lost error.
+  void reconnect() {
+    tables_.clear();
+    keys_.clear();
+    PQreset(conn_);
+    if (PQstatus(conn_) != CONNECTION_OK)
+      RaiseConnectionLost("the server cannot be reached: " + Chomp(PQerrorMessage(conn_)));
+    applySessionSettings();
+  }
+
+  // Before a statement: a connection lost while idle is opened again (so the
+  // next action after a server restart just works), and a session whose
+  // quoting was switched back to backslash escapes is switched on again.
+  void ensureUsable() {
     if (!conn_) RaiseConnectionLost("the connection is closed");
+    const bool inTransaction = InTransaction();
+    if (diedWhileIdle()) {
+      reconnect();
+      // The application's own transaction went with the old session: it is
+      // told once, rather than having the rest of it run on its own.
+      if (inTransaction) RaiseConnectionLost(kRolledBack);
+    }
+    const char* scs = PQparameterStatus(conn_, "standard_conforming_strings");
+    // (Not in a failed transaction, where only its end may run.)
+    if (scs && std::string_view(scs) != "on" && PQtransactionStatus(conn_) != PQTRANS_INERROR) {
+      Result res(PQexec(conn_, "SET standard_conforming_strings = on"));
+      const ExecStatusType status = res ? PQresultStatus(res.get()) : PGRES_FATAL_ERROR;
+      if (status != PGRES_COMMAND_OK) raise(res.get(), status, {});
+    }
+  }
+
+  // Sends one statement. With `useParams` the extended protocol is used
+  // (one statement, $n parameters); otherwise the simple protocol (several
+  // statements allowed).
+  Result send(const std::string& sql, const std::vector<Param>& params, bool useParams) {
     Result res;
     if (useParams) {
       std::vector<WireParam> wire;
@@ -250,13 +328,51 @@ class PostgresDriver final : public Driver {
     } else {
       res.reset(PQexec(conn_, sql.c_str()));
     }
-    const ExecStatusType status = res ? PQresultStatus(res.get()) : PGRES_FATAL_ERROR;
-    if (status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK || status == PGRES_EMPTY_QUERY)
-      return res;
-    raise(res.get(), status);
+    return res;
   }
 
-  [[noreturn]] void raise(const PGresult* res, ExecStatusType status) {
+  // Whether the session is inside a transaction an application began.
+  bool InTransaction() const {
+    const PGTransactionStatusType t = PQtransactionStatus(conn_);
+    return t == PQTRANS_INTRANS || t == PQTRANS_INERROR;
+  }
+
+  static bool Succeeded(ExecStatusType status) {
+    return status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK || status == PGRES_EMPTY_QUERY;
+  }
+
+  // Runs one statement. Raises the driver errors; returns a successful
+  // result. A statement that fails because the connection was lost (the
+  // server ended the backend, restarted, or the socket went) is sent once
+  // more on a new connection. A backend the server ends rolls its statement
+  // back; and every write the record set makes is located by its key and
+  // original values, so one that did reach the server before the loss is
+  // not repeated but refused (a conflict or a duplicate key).
+  Result run(const std::string& sql, const std::vector<Param>& params, bool useParams) {
+    ensureUsable();
+    const bool inTransaction = InTransaction();
+    Result res = send(sql, params, useParams);
+    ExecStatusType status = res ? PQresultStatus(res.get()) : PGRES_FATAL_ERROR;
+    if (Succeeded(status)) return res;
+    const char* state = res ? PQresultErrorField(res.get(), PG_DIAG_SQLSTATE) : nullptr;
+    const std::string sqlstate = state ? state : "";
+    // Not inside the application's own transaction, whose earlier
+    // statements the server rolled back with the session.
+    if (!inTransaction && (PQstatus(conn_) == CONNECTION_BAD || sqlstate == "57P01" ||
+                           sqlstate == "57P02" || sqlstate == "57P03")) {
+      reconnect();
+      res = send(sql, params, useParams);
+      status = res ? PQresultStatus(res.get()) : PGRES_FATAL_ERROR;
+      if (Succeeded(status)) return res;
+    }
+    raise(res.get(), status, useParams ? sql : std::string(), inTransaction);
+  }
+
+  // `sql` is the statement sent with the extended protocol ("" otherwise).
+  // With `inTransaction` a lost connection says that the transaction the
+  // application began was rolled back.
+  [[noreturn]] void raise(const PGresult* res, ExecStatusType status, const std::string& sql,
+                          bool inTransaction = false) {
     std::string sqlstate, primary, detail;
     if (res) {
       if (const char* s = PQresultErrorField(res, PG_DIAG_SQLSTATE)) sqlstate = s;
@@ -282,9 +398,18 @@ class PostgresDriver final : public Driver {
     if (lost) {
       tables_.clear();
       keys_.clear();
-      RaiseConnectionLost(message);
+      RaiseConnectionLost(inTransaction ? std::string(kRolledBack) + ": " + message : message);
     }
     if (sqlstate == "23505") RaiseDuplicateKey(message);
+    if (sqlstate == "23503") RaiseForeignKeyViolation(message, sql);
+    // lock_not_available (the lock timeout ran out) and a deadlock both
+    // mean another session holds what this statement needs.
+    if (sqlstate == "55P03" || sqlstate == "40P01") RaiseLocked(message);
+    // The extended protocol refuses a text holding two statements.
+    if (sqlstate == "42601" && !sql.empty()) {
+      const std::size_t end = SecondStatementAt(sql);
+      if (end != std::string::npos) RaiseSecondStatement(std::string_view(sql).substr(end));
+    }
     RaiseProviderError(message);
   }
 
@@ -314,6 +439,7 @@ class PostgresDriver final : public Driver {
   }
 
   PGconn* conn_;
+  std::int32_t lockTimeoutMs_ = 5000;
   std::unordered_map<Oid, TableInfo> tables_;
   std::unordered_map<std::string, std::vector<std::string>> keys_;
   // "schema.table" names handed out -> (schema, table); kept across cache
@@ -343,14 +469,7 @@ std::unique_ptr<Driver> Open(std::string_view text) {
   // errors; the library prints nothing.
   PQsetNoticeProcessor(
       conn, [](void*, const char*) {}, nullptr);
-  auto driver = std::make_unique<PostgresDriver>(conn);
-  // One fixed text form for dates, money, bytes and floats, whatever the
-  // server's or the database's defaults.
-  driver->execute(
-      "SET DateStyle = 'ISO, MDY'; SET lc_monetary = 'C'; SET bytea_output = 'hex';"
-      " SET extra_float_digits = 3; SET client_encoding = 'UTF8'",
-      {});
-  return driver;
+  return std::make_unique<PostgresDriver>(conn);
 }
 
 }  // namespace kiv::postgres

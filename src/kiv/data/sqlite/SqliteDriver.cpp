@@ -143,29 +143,34 @@ bool ParseIsoDate(std::string_view s, double& serial) {
 }
 
 // A date serial as ISO text: what = 0 date (plus time when it has one),
-// 1 time only, 2 date and time.
+// 1 time only, 2 date and time. A time that is not a whole second keeps its
+// milliseconds ("hh:nn:ss.fff"), so a value read with them is written back
+// with them.
 std::string FormatIsoDate(double serial, int what) {
   double dayPart = std::trunc(serial);
   double frac = std::fabs(serial - dayPart);
-  std::int64_t secs = std::llround(frac * 86400.0);
-  if (secs >= 86400) {
-    secs -= 86400;
+  std::int64_t millis = std::llround(frac * 86400000.0);
+  if (millis >= 86400000) {
+    millis -= 86400000;
     dayPart += serial < 0 ? -1 : 1;
   }
   std::int64_t y;
   unsigned m, d;
   CivilFromDays(static_cast<std::int64_t>(dayPart) + kSerialEpoch, y, m, d);
-  char buf[40];
+  char time[24];
+  const std::int64_t secs = millis / 1000;
   const int hh = static_cast<int>(secs / 3600), nn = static_cast<int>(secs / 60 % 60),
-            ss = static_cast<int>(secs % 60);
-  if (what == 1) {
-    std::snprintf(buf, sizeof buf, "%02d:%02d:%02d", hh, nn, ss);
-  } else if (what == 0 && secs == 0) {
+            ss = static_cast<int>(secs % 60), ms = static_cast<int>(millis % 1000);
+  if (ms != 0)
+    std::snprintf(time, sizeof time, "%02d:%02d:%02d.%03d", hh, nn, ss, ms);
+  else
+    std::snprintf(time, sizeof time, "%02d:%02d:%02d", hh, nn, ss);
+  if (what == 1) return time;
+  char buf[48];
+  if (what == 0 && millis == 0)
     std::snprintf(buf, sizeof buf, "%04lld-%02u-%02u", static_cast<long long>(y), m, d);
-  } else {
-    std::snprintf(buf, sizeof buf, "%04lld-%02u-%02u %02d:%02d:%02d", static_cast<long long>(y), m,
-                  d, hh, nn, ss);
-  }
+  else
+    std::snprintf(buf, sizeof buf, "%04lld-%02u-%02u %s", static_cast<long long>(y), m, d, time);
   return buf;
 }
 
@@ -367,6 +372,20 @@ SqliteDriver::SqliteDriver(const std::string& path) : path_(path) {
   db_ = db;
   sqlite3_extended_result_codes(db_, 1);
   sqlite3_busy_timeout(db_, 5000);
+  // SQLite leaves foreign keys unchecked unless each connection asks: a
+  // delete of a row that others refer to must be refused, as on a server.
+  char* error = nullptr;
+  if (sqlite3_exec(db_, "PRAGMA foreign_keys = ON", nullptr, nullptr, &error) != SQLITE_OK) {
+    const std::string message = error ? error : "unknown error";
+    sqlite3_free(error);
+    close();
+    throw Error(err::ProviderError, "Connection",
+                "Cannot open the SQLite database \"" + path + "\": " + message);
+  }
+}
+
+void SqliteDriver::setLockTimeout(std::int32_t milliseconds) {
+  if (db_) sqlite3_busy_timeout(db_, milliseconds > 0 ? milliseconds : 0);
 }
 
 SqliteDriver::~SqliteDriver() {
@@ -387,13 +406,16 @@ void SqliteDriver::close() {
   db_ = nullptr;
 }
 
-void SqliteDriver::raise(int code) const {
+void SqliteDriver::raise(int code, std::string_view sql) const {
   const std::string message = db_ ? sqlite3_errmsg(db_) : sqlite3_errstr(code);
+  if ((code & 0xff) == SQLITE_BUSY || (code & 0xff) == SQLITE_LOCKED) RaiseLocked(message);
   switch (code) {
     case SQLITE_CONSTRAINT_UNIQUE:
     case SQLITE_CONSTRAINT_PRIMARYKEY:
     case SQLITE_CONSTRAINT_ROWID:
       RaiseDuplicateKey(message);
+    case SQLITE_CONSTRAINT_FOREIGNKEY:
+      RaiseForeignKeyViolation(message, sql);
     case SQLITE_IOERR:
     case SQLITE_CANTOPEN:
     case SQLITE_NOTADB:
@@ -415,8 +437,27 @@ sqlite3_stmt* SqliteDriver::prepare(const std::string& sql) {
   sqlite3_stmt* stmt = nullptr;
   const char* tail = nullptr;
   const int rc = sqlite3_prepare_v2(db_, sql.c_str(), static_cast<int>(sql.size()), &stmt, &tail);
-  if (rc != SQLITE_OK) raise(sqlite3_extended_errcode(db_));
+  if (rc != SQLITE_OK) raise(sqlite3_extended_errcode(db_), sql);
   if (!stmt) RaiseProviderError("The statement is empty.");
+  // Anything after the statement's end but blanks, comments and semicolons
+  // is a second statement: refused, never silently dropped.
+  const char* end = sql.c_str() + sql.size();
+  for (const char* p = tail; p && p < end;) {
+    sqlite3_stmt* extra = nullptr;
+    const char* next = nullptr;
+    const int extraRc = sqlite3_prepare_v2(db_, p, static_cast<int>(end - p), &extra, &next);
+    if (extra) sqlite3_finalize(extra);
+    if (extraRc != SQLITE_OK || extra) {
+      sqlite3_finalize(stmt);
+      std::string_view rest(tail, static_cast<std::size_t>(end - tail));
+      while (!rest.empty() &&
+             (rest.front() == ';' || std::isspace(static_cast<unsigned char>(rest.front()))))
+        rest.remove_prefix(1);
+      RaiseSecondStatement(rest);
+    }
+    if (!next || next == p) break;
+    p = next;
+  }
   ++prepared_;
   lru_.emplace_front(sql, stmt);
   cache_[sql] = lru_.begin();
@@ -485,11 +526,17 @@ std::string SqliteDriver::placeholder(int n) const {
   return "?" + std::to_string(n);
 }
 
-std::string SqliteDriver::equalsExpression(const std::string& quotedColumn, std::int32_t type,
-                                           const std::string& ph) const {
-  if (IsDateType(type))  // the same instant, however the text was written
-    return "(" + quotedColumn + " = " + ph + " OR julianday(" + quotedColumn + ") = julianday(" +
-           ph + "))";
+std::string SqliteDriver::equalsExpression(const std::string& quotedColumn,
+                                           const ColumnInfo& column, const std::string& ph) const {
+  // The same instant, however the text was written; to the millisecond, as
+  // the record set holds a time read with more digits.
+  if (IsDateType(column.type))
+    return "(" + quotedColumn + " = " + ph + " OR abs(julianday(" + quotedColumn +
+           ") - julianday(" + ph + ")) * 86400000.0 < 1.0)";
+  // Currency is read to four decimals: a stored 1.23456 was read as 1.2346.
+  if (NumericAsCurrency(column))
+    return "(" + quotedColumn + " = " + ph + " OR abs(" + quotedColumn + " - " + ph +
+           ") <= 0.00005)";
   return quotedColumn + " = " + ph;
 }
 
@@ -612,7 +659,7 @@ ResultSet SqliteDriver::query(std::string_view sql, const std::vector<Param>& pa
   if (rc != SQLITE_DONE) {
     const int code = sqlite3_extended_errcode(db_);
     sqlite3_reset(st);
-    raise(code);
+    raise(code, text);
   }
   sqlite3_reset(st);
   sqlite3_clear_bindings(st);
@@ -631,7 +678,7 @@ std::int64_t SqliteDriver::execute(std::string_view sql, const std::vector<Param
     if (rc != SQLITE_DONE) {
       const int code = sqlite3_extended_errcode(db_);
       sqlite3_reset(st);
-      raise(code);
+      raise(code, text);
     }
     sqlite3_reset(st);
     return sqlite3_changes64(db_);
@@ -653,8 +700,9 @@ std::int64_t SqliteDriver::execute(std::string_view sql, const std::vector<Param
     while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
     }
     const int code = sqlite3_extended_errcode(db_);
+    const std::string statement = rc != SQLITE_DONE ? sqlite3_sql(st) : "";
     sqlite3_finalize(st);
-    if (rc != SQLITE_DONE) raise(code);
+    if (rc != SQLITE_DONE) raise(code, statement);
     affected += sqlite3_total_changes64(db_) - before;
   }
   return affected;

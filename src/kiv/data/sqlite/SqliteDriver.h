@@ -75,8 +75,9 @@ class SqliteDriver : public Driver {
   std::int64_t execute(std::string_view sql, const std::vector<Param>& params = {}) override;
   std::vector<std::string> primaryKey(std::string_view table) override;
   std::string placeholder(int n) const override;
-  std::string equalsExpression(const std::string& quotedColumn, std::int32_t type,
+  std::string equalsExpression(const std::string& quotedColumn, const ColumnInfo& column,
                                const std::string& placeholder) const override;
+  void setLockTimeout(std::int32_t milliseconds) override;
 
   // How many statements were compiled since the connection opened: a
   // repeated statement text is served from the statement cache.
@@ -86,7 +87,9 @@ class SqliteDriver : public Driver {
  private:
   sqlite3_stmt* prepare(const std::string& sql);  // cached; reset and unbound
   void bind(sqlite3_stmt* stmt, const std::vector<Param>& params);
-  [[noreturn]] void raise(int code) const;
+  // Raises the driver error for a result code; `sql` is the statement that
+  // failed (it tells a refused DELETE from a refused INSERT).
+  [[noreturn]] void raise(int code, std::string_view sql = {}) const;
   void clearCache();
 
   sqlite3* db_ = nullptr;
