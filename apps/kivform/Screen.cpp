@@ -199,13 +199,13 @@ class ParsePlace {
     return true;
   }
 
-  // ": control 'x': property 'P'", ": 'width'" or "" at the top.
+  // ": control 'x', property 'P'", ": 'width'" or "" at the top.
   std::string describe() const {
     if (inControls() && control_ > 0) {
       std::string out = controlName_.empty() ? ": control #" + std::to_string(control_)
                                              : ": control '" + controlName_ + "'";
       if (keys_.size() > 4 && keys_[3] == "properties")
-        out += ": property '" + keys_[4] + "'";
+        out += ", property '" + keys_[4] + "'";
       else if (keys_.size() > 3)
         out += ": '" + keys_[3] + "'";
       return out;
@@ -528,7 +528,7 @@ void Screen::restoreControl(Entry& entry) {
   auto rethrow = [&](const kiv::Error& e, std::string_view property) {
     // Errors of the bag already name the file, the control and the property.
     if (e.description().starts_with(here)) throw;
-    Fail(here + (property.empty() ? std::string() : ": property '" + std::string(property) + "'") +
+    Fail(here + (property.empty() ? std::string() : ", property '" + std::string(property) + "'") +
          ": " + e.description() + " (" + std::to_string(e.number()) + ")");
   };
   if (auto* user = dynamic_cast<kiv::UserControl*>(entry.control.get())) {
@@ -543,7 +543,7 @@ void Screen::restoreControl(Entry& entry) {
         try {
           const Variant link = kiv::JsonPropertyBag::Decode(it.value(), this, here, name);
           if (!link.isObject())
-            Fail(here + ": property '" + name +
+            Fail(here + ", property '" + name +
                  "': names a field editor as "
                  "{\"$control\": NAME}");
           entry.control->set(kLinkProperty, link);
@@ -555,8 +555,6 @@ void Screen::restoreControl(Entry& entry) {
       }
     }
     kiv::JsonPropertyBag bag(here, stored, this);
-
-    kiv::JsonPropertyBag bag(here, props, this);
     NamingBag naming(bag);
     try {
       user->ReadProperties(naming);
@@ -565,12 +563,12 @@ void Screen::restoreControl(Entry& entry) {
     }
     const auto unread = bag.unreadNames();
     if (!unread.empty())
-      Fail(here + ": property '" + unread.front() + "': unknown property of a " + entry.type);
+      Fail(here + ", property '" + unread.front() + "': unknown property of a " + entry.type);
     return;
   }
   for (const auto& [name, value] : props.items()) {
     if (!entry.control->hasMember(name))
-      Fail(here + ": property '" + name + "': unknown property of a " + entry.type);
+      Fail(here + ", property '" + name + "': unknown property of a " + entry.type);
     try {
       const Variant v = kiv::JsonPropertyBag::Decode(value, this, here, name);
       if (v.isObject())

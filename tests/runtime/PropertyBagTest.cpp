@@ -187,20 +187,20 @@ TEST(JsonPropertyBag, ValuesOfTheWrongKindNameControlAndProperty) {
       "Lost": {"$control": "ctlGone"}, "Num": {"$connection": 5}})",
                                     &registry);
   EXPECT_EQ(ErrorOf([&] { bag.ReadProperty("MaxLength", Variant(0)); }),
-            "ctlUni1: property 'MaxLength': expected a number, found the text \"abc\"");
+            "ctlUni1, property 'MaxLength': expected a number, found the text \"abc\"");
   EXPECT_EQ(ErrorOf([&] { bag.ReadProperty("Text", Variant("")); }),
-            "ctlUni1: property 'Text': expected a text, found an object reference");
+            "ctlUni1, property 'Text': expected a text, found an object reference");
   EXPECT_EQ(ErrorOf([&] { bag.ReadProperty("Locked", Variant(false)); }),
-            "ctlUni1: property 'Locked': expected true or false, found the text \"maybe\"");
+            "ctlUni1, property 'Locked': expected true or false, found the text \"maybe\"");
   EXPECT_EQ(ErrorOf([&] { bag.ReadProperty("Search_Control", Variant::Nothing()); }),
-            "ctlUni1: property 'Search_Control': expected an object reference or null, found the "
+            "ctlUni1, property 'Search_Control': expected an object reference or null, found the "
             "text \"ctlSearch\"");
   EXPECT_NE(ErrorOf([&] { bag.ReadProperty("Required_Field", Variant(false)); }), "");
   EXPECT_NE(ErrorOf([&] { bag.ReadProperty("When", Variant(DateTime{})); }), "");
   EXPECT_EQ(ErrorOf([&] { bag.ReadProperty("Lost", Variant::Nothing()); }),
-            "ctlUni1: property 'Lost': refers to control 'ctlGone', which is not known");
+            "ctlUni1, property 'Lost': refers to control 'ctlGone', which is not known");
   EXPECT_EQ(ErrorOf([&] { bag.ReadProperty("Bad", Variant()); }),
-            "ctlUni1: property 'Bad': malformed value {\"$integer\":70000}: $integer takes a "
+            "ctlUni1, property 'Bad': malformed value {\"$integer\":70000}: $integer takes a "
             "whole number from -32768 to 32767");
   for (const char* name : {"Two", "Plain", "Tag", "Money", "Raw", "Grid", "Num"}) {
     SCOPED_TRACE(name);
@@ -220,14 +220,14 @@ TEST(JsonPropertyBag, ValuesOfTheWrongKindNameControlAndProperty) {
   // Reading references without a resolver, or writing an object nobody can name.
   JsonPropertyBag plain = JsonPropertyBag::Parse("ctlDesc1", R"({"Link": {"$control": "x"}})");
   EXPECT_EQ(ErrorOf([&] { plain.ReadProperty("Link", Variant::Nothing()); }),
-            "ctlDesc1: property 'Link': refers to control 'x', but objects cannot be read here");
+            "ctlDesc1, property 'Link': refers to control 'x', but objects cannot be read here");
   JsonPropertyBag out("ctlForm", &registry);
   out.WriteProperty("Keep", Variant("kept"), Variant(""));
   EXPECT_EQ(ErrorOf([&] {
               out.WriteProperty("Form_Recordset", std::make_shared<Thing>("Recordset"),
                                 Variant::Nothing());
             }),
-            "ctlForm: property 'Form_Recordset': cannot store a Recordset object: the form has "
+            "ctlForm, property 'Form_Recordset': cannot store a Recordset object: the form has "
             "no name for it");
   EXPECT_NE(ErrorOf([&] { out.WriteProperty("Keep", Variant(std::string("\xff")), Variant("")); }),
             "");
@@ -248,7 +248,7 @@ TEST(JsonPropertyBag, UnreadNamesAndMalformedText) {
   EXPECT_EQ(ErrorOf([] { JsonPropertyBag::Parse("ctlUni1", "[1]"); }),
             "ctlUni1: the property bag must be a JSON object, not array");
   EXPECT_EQ(ErrorOf([] { JsonPropertyBag::Parse("ctlUni1", R"({"Text": "a", "TEXT": "b"})"); }),
-            "ctlUni1: property 'TEXT': is stored more than once (names do not depend on case)");
+            "ctlUni1, property 'TEXT': is stored more than once (names do not depend on case)");
   // Arrays nested past any sensible depth are refused, not followed without end.
   std::string deep(200, '[');
   deep += std::string(200, ']');

@@ -23,7 +23,7 @@ constexpr int kMaxNesting = 64;  // arrays within arrays
   std::string text;
   if (!owner.empty()) {
     text.append(owner);
-    text.append(": ");
+    text.append(property.empty() ? ": " : ", ");
   }
   if (!property.empty()) {
     text.append("property '");

@@ -52,7 +52,7 @@ namespace kiv {
 // as unknown properties.
 //
 // Reading checks the stored value against the kind of the default, and
-// raises kiv::Error(kLibraryError, "PropertyBag", "<owner>: property '<name>':
+// raises kiv::Error(kLibraryError, "PropertyBag", "<owner>, property '<name>':
 // ...") when it does not fit:
 //   - a String, Empty, Null, Array or bytes default, or the 16-bit Integer
 //     default that the host uses for Variant properties (FriendlyNames,
