@@ -128,7 +128,7 @@ install(FILES ${PROJECT_SOURCE_DIR}/docs/guide.md ${PROJECT_SOURCE_DIR}/docs/for
         DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/kivcontrols COMPONENT runner)
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/examples/
         DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/kivcontrols/examples COMPONENT dev
-        PATTERN "build*" EXCLUDE)
+        PATTERN "build*" EXCLUDE PATTERN "*.db" EXCLUDE)
 
 configure_package_config_file(${PROJECT_SOURCE_DIR}/cmake/KivControlsConfig.cmake.in
                               ${PROJECT_BINARY_DIR}/KivControlsConfig.cmake
