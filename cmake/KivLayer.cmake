@@ -11,13 +11,15 @@ function(kiv_add_layer name)
   if(NOT sources)
     # A layer with no classes yet still exists so its dependants link.
     add_library(${name} INTERFACE)
-    target_include_directories(${name} INTERFACE ${PROJECT_SOURCE_DIR}/src)
+    target_include_directories(${name} INTERFACE $<BUILD_INTERFACE:${PROJECT_SOURCE_DIR}/src>)
     target_link_libraries(${name} INTERFACE ${ARG_DEPS})
     return()
   endif()
   add_library(${name} STATIC ${sources})
-  target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
-  target_link_libraries(${name} PUBLIC ${ARG_DEPS} PRIVATE kiv_options)
+  # The include path and the warning flags belong to this build; an installed
+  # layer gets include/ from its export (cmake/KivInstall.cmake).
+  target_include_directories(${name} PUBLIC $<BUILD_INTERFACE:${PROJECT_SOURCE_DIR}/src>)
+  target_link_libraries(${name} PUBLIC ${ARG_DEPS} PRIVATE $<BUILD_INTERFACE:kiv_options>)
 endfunction()
 
 # kiv_add_test(NAME DIRS dir... DEPS target... LABELS label...)
