@@ -13,10 +13,8 @@ TEST_F(SearchTest, LaunchersShareTheDialogsStateAcrossUnloading) {
   form.Add(second);
   host.clearTranscript();
   launcher->Return_Fields("Code,Name");
-  Array names(0, 0, 0, 1);
-  names.at(0, 0) = Variant("Code");
-  names.at(0, 1) = Variant("Customer code");
-  launcher->FriendlyNames(Variant(names));
+  const Variant names = FriendlyNameTable({{"Code", "Customer code"}});
+  launcher->FriendlyNames(names);
   launcher->Return_Value(Variant(std::int32_t{7}));
   auto rs = open();
   launcher->Search_RecordSource(rs);
@@ -27,7 +25,7 @@ TEST_F(SearchTest, LaunchersShareTheDialogsStateAcrossUnloading) {
           "PropertyChanged ctlSearch.Return_Value", "PropertyChanged ctlSearch.Search_Recordset"}));
   // The other launcher, by member name as the callers reach it, sees the same.
   EXPECT_EQ(second->get("Return_Fields"), Variant("Code,Name"));
-  EXPECT_EQ(second->get("FriendlyNames"), Variant(names));
+  EXPECT_EQ(second->get("FriendlyNames"), names);
   EXPECT_EQ(second->get("Return_Value"), Variant(std::int32_t{7}));
   EXPECT_EQ(ObjectAs<Recordset>(second->get("Search_RecordSource")), rs);
   EXPECT_THROW(second->set("Search_RecordSource", Variant(std::shared_ptr<Dispatch>(second))),
@@ -35,11 +33,9 @@ TEST_F(SearchTest, LaunchersShareTheDialogsStateAcrossUnloading) {
 
   // Shown through the second launcher and accepted: the values survive the
   // unloading, except the record source, which is released with the grid's hold.
-  std::weak_ptr<Recordset> weak = rs;
-  rs.reset();
-  launcher->Search_RecordSource(nullptr);
   second->set("Search_RecordSource", Variant(open()));
-  weak = second->Search_RecordSource();
+  std::weak_ptr<Recordset> weak = second->Search_RecordSource();
+  rs.reset();
   host.pushModalDriver([](Form& f) {
     EXPECT_EQ(static_cast<frmSearch&>(f).cmbField().List(0), "Customer code");
     static_cast<frmSearch&>(f).cmdOK().click();
@@ -49,7 +45,7 @@ TEST_F(SearchTest, LaunchersShareTheDialogsStateAcrossUnloading) {
   EXPECT_TRUE(launcher->get("Search_RecordSource").isNothing());
   EXPECT_EQ(launcher->Return_Value(), Variant(Array::Of({Variant("C1"), Variant("Smith")})));
   EXPECT_EQ(launcher->Return_Fields(), "Code,Name");
-  EXPECT_EQ(launcher->FriendlyNames(), Variant(names));
+  EXPECT_EQ(launcher->FriendlyNames(), names);
 
   // The launcher keeps its fixed size.
   second->Move(0, 0, 2000, 100);
