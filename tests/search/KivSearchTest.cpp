@@ -1,8 +1,8 @@
 // The search launcher: a view onto the thread's one search dialog.
 
 #include "kiv/runtime/JsonPropertyBag.h"
-#include "kiv/runtime/ObjectResolver.h"
 #include "search/SearchFixture.h"
+#include "support/ObjectRegistry.h"
 
 namespace kiv::test {
 namespace {
@@ -69,16 +69,8 @@ TEST_F(SearchTest, LauncherPersistsTheDialogsValuesInOrder) {
 
   // Reading writes straight into the dialog, without notifications.
   auto rs = open();
-  struct Resolver : ObjectResolver {
-    std::shared_ptr<Dispatch> object;
-    std::shared_ptr<Dispatch> resolve(std::string_view, std::string_view) override {
-      return object;
-    }
-    std::optional<ObjectReference> nameOf(const std::shared_ptr<Dispatch>&) override {
-      return ObjectReference{"recordset", "rs"};
-    }
-  } resolver;
-  resolver.object = rs;
+  ObjectRegistry resolver;
+  resolver.add("recordset", "rs", rs);
   auto stored =
       JsonPropertyBag::Parse("ctlSearch",
                              R"({"Return_Value": ["A"], "Search_RecordSource": {"$recordset": "rs"},
