@@ -77,15 +77,18 @@ TEST_F(CodeEditorTest, TextCodeFoundOnlyByExactMatchWithinTheFilter) {
   EXPECT_TRUE(boxes.empty());
 }
 
-TEST_F(CodeEditorTest, NumberCodesCompareAsText) {
+// A number code is compared as text with the row found, and only a number
+// ever goes into the statement.
+TEST_F(CodeEditorTest, NumberCodesCompareAsTextAndOnlyNumbersAreQueried) {
   uni->Type_Of_Control(tocNumber);
   uni->Source_Table("Products");
   uni->Source_Code_Field("ProdNo");
   EXPECT_FALSE(invalidAfterWriting("5"));
-  EXPECT_TRUE(invalidAfterWriting("5.0"));  // the row is found, its text is "5"
-  EXPECT_TRUE(invalidAfterWriting("6"));
-  EXPECT_TRUE(invalidAfterWriting("12a"));  // not a number: no query at all
+  // "5.0" and " 12" find their rows, whose text differs; "12a" is no number.
+  for (const char* code : {"5.0", " 12", "6", "12a", "5 OR 1=1", "0; DROP TABLE Products"})
+    EXPECT_TRUE(invalidAfterWriting(code)) << code;
   EXPECT_TRUE(boxes.empty());
+  EXPECT_EQ(rows("Products"), 2);
 }
 
 TEST_F(CodeEditorTest, FailuresShowTheMessageAndCountAsInvalid) {
@@ -144,24 +147,13 @@ TEST_F(CodeEditorTest, WithoutAnOpenConnectionEveryCodeIsSilentlyInvalid) {
 }
 
 TEST_F(CodeEditorTest, TypedCodesCannotChangeTheStatement) {
-  EXPECT_TRUE(invalidAfterWriting("x' OR '1'='1"));
-  EXPECT_TRUE(invalidAfterWriting("x'; DELETE FROM Customers; --"));
-  EXPECT_TRUE(invalidAfterWriting("' OR CustCode LIKE '%"));
-  EXPECT_TRUE(boxes.empty());  // every statement was well formed
+  for (const char* code :
+       {"x' OR '1'='1", "x'; DELETE FROM Customers; --", "' OR CustCode LIKE '%"})
+    EXPECT_TRUE(invalidAfterWriting(code)) << code;
   EXPECT_EQ(rows("Customers"), 3);
-  // A real code holding a quote is found.
+  // A real code holding a quote is found; every statement was well formed.
   EXPECT_FALSE(invalidAfterWriting("O'Hara"));
   EXPECT_TRUE(boxes.empty());
-
-  // A number editor only ever puts a number into the statement.
-  uni->Type_Of_Control(tocNumber);
-  uni->Source_Table("Products");
-  uni->Source_Code_Field("ProdNo");
-  EXPECT_TRUE(invalidAfterWriting("5 OR 1=1"));
-  EXPECT_TRUE(invalidAfterWriting("0; DROP TABLE Products"));
-  EXPECT_TRUE(invalidAfterWriting(" 12"));  // the query finds 12, but the text differs
-  EXPECT_TRUE(boxes.empty());
-  EXPECT_EQ(rows("Products"), 2);
 }
 
 // What the editor's lookup showed in the search dialog.

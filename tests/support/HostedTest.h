@@ -45,4 +45,26 @@ inline Variant FriendlyNameTable(const std::vector<std::pair<Variant, Variant>>&
   return Variant(std::move(table));
 }
 
+// Records the input events a control raises from its widgets as lines such
+// as "KeyDown 65", "KeyPress 97", "MouseDown 1", "MouseMove 120", "Click".
+template <class Events>
+void LogInputEvents(Events& e, std::vector<std::string>& log) {
+  e.Click.connect([&log] { log.push_back("Click"); });
+  e.DblClick.connect([&log] { log.push_back("DblClick"); });
+  e.KeyDown.connect(
+      [&log](std::int16_t& k, std::int16_t&) { log.push_back("KeyDown " + std::to_string(k)); });
+  e.KeyPress.connect([&log](std::int16_t& a) { log.push_back("KeyPress " + std::to_string(a)); });
+  e.KeyUp.connect(
+      [&log](std::int16_t& k, std::int16_t&) { log.push_back("KeyUp " + std::to_string(k)); });
+  e.MouseDown.connect([&log](std::int16_t& button, std::int16_t&, float&, float&) {
+    log.push_back("MouseDown " + std::to_string(button));
+  });
+  e.MouseUp.connect(
+      [&log](std::int16_t&, std::int16_t&, float&, float&) { log.push_back("MouseUp"); });
+  if constexpr (requires { e.MouseMove; })
+    e.MouseMove.connect([&log](std::int16_t&, std::int16_t&, float& x, float&) {
+      log.push_back("MouseMove " + std::to_string(static_cast<int>(x)));
+    });
+}
+
 }  // namespace kiv::test
