@@ -18,20 +18,26 @@ struct ShownBox {
   std::string title;
 };
 
-// A headless host current for the test, every message box recorded and
-// answered with its default button.
-class HostedTest : public ::testing::Test {
+// A headless host current for the test.
+class HostTest : public ::testing::Test {
+ protected:
+  void SetUp() override { Host::SetCurrent(&host); }
+  void TearDown() override { Host::SetCurrent(nullptr); }
+
+  HeadlessHost host;
+};
+
+// ... with every message box recorded and answered with its default button.
+class HostedTest : public HostTest {
  protected:
   void SetUp() override {
-    Host::SetCurrent(&host);
+    HostTest::SetUp();
     host.setAnswerCallback([this](std::string_view prompt, int buttons, std::string_view title) {
       boxes.push_back({std::string(prompt), buttons, std::string(title)});
       return HeadlessHost::DefaultAnswer(buttons);
     });
   }
-  void TearDown() override { Host::SetCurrent(nullptr); }
 
-  HeadlessHost host;
   std::vector<ShownBox> boxes;
 };
 
