@@ -170,10 +170,7 @@ TEST_F(CodeEditorTest, LookUpThroughTheSearchDialogWritesThePickedCode) {
   auto launcher = KivSearch::Create();
   form.Add(launcher);
   uni->Search_Control(launcher);
-  Array names(0, 0, 0, 1);
-  names.at(0, 0) = Variant("CustCode");
-  names.at(0, 1) = Variant("Customer");
-  uni->FriendlyNames(Variant(names));
+  uni->FriendlyNames(FriendlyNameTable({{"CustCode", "Customer"}}));
   uni->Filter("Active = 1");
   uni->Text("Z9");
   log.clear();
@@ -228,25 +225,12 @@ TEST_F(CodeEditorTest, LookUpThroughTheSearchDialogWritesThePickedCode) {
   EXPECT_EQ(uni->Text(), "B2");
   EXPECT_TRUE(boxes.empty()) << boxes[0].prompt;
 
-  // A press on the button while the text box has the focus: the typed text
-  // is validated and announced first, then the lookup opens.
-  uni->txtText1().SetFocus();
-  uni->txtText1().Text("A7");
-  log.clear();
-  pick("O'Hara");
-  uni->cmdFunction().click();
-  EXPECT_EQ(log.front(), "DataChanged A7 False");
-  EXPECT_EQ(log.back(), "DataChanged O'Hara False");
-  EXPECT_EQ(uni->Text(), "O'Hara");
-  EXPECT_EQ(host.pendingModalDrivers(), 0u);
-  EXPECT_EQ(host.lines("Modal").size(), 4u);
-
   // A list the database rejects: reported from the button, Text unchanged.
   uni->Search_RecordSource("SELECT * FROM NoSuchTable");
   uni->cmdFunction().click();
   ASSERT_EQ(boxes.size(), 1u);
   EXPECT_EQ(boxes[0].title, "KivUni");
-  EXPECT_EQ(uni->Text(), "O'Hara");
+  EXPECT_EQ(uni->Text(), "B2");
 }
 
 }  // namespace
