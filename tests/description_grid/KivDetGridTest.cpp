@@ -204,6 +204,11 @@ TEST_F(DetailGridTest, PersistenceRoundTrip) {
   RecordingBag again;
   restored->WriteProperties(again);
   EXPECT_EQ(again.values, bag.values);
+  // The control's getters read the inner grid.
+  EXPECT_EQ(restored->DataSource(), Variant(rs));
+  EXPECT_EQ(std::tuple(restored->DataMember(), restored->BackColor(), restored->ForeColor(),
+                       restored->Enabled(), restored->Font()->Name, restored->BorderStyle()),
+            std::tuple("Lines", 1, 2, false, "Arial", 0));
   EXPECT_EQ(restored->Columns().Item(0).Caption(), "CUST_NO");  // names read after the source
   EXPECT_EQ(restored->DataGrid1().Caption(), "");
   // Only the DataSource setter notifies while loading.

@@ -243,6 +243,7 @@ TEST_F(FieldEditorTest, PropertyBagRoundTrip) {
   // The widgets show the loaded text and mask; the display state is refreshed.
   EXPECT_EQ(restored->txtText1().Text(), "42");
   EXPECT_EQ(restored->txtText1().PasswordChar(), "*");
+  EXPECT_EQ(restored->MaxLength(), 6);
   EXPECT_EQ(restored->txtText1().BackColor(), 1);
   EXPECT_TRUE(restored->txtText1().Locked());
   EXPECT_TRUE(restored->cmdFunction().Visible());
