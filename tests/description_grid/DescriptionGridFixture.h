@@ -1,7 +1,5 @@
 #pragma once
 
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include <map>
 #include <memory>
@@ -11,19 +9,12 @@
 #include "kiv/data/Connection.h"
 #include "kiv/field_editor/DefaultSizeFlag.h"
 #include "kiv/host/Form.h"
-#include "kiv/host/HeadlessHost.h"
 #include "kiv/runtime/Conversions.h"
 #include "kiv/runtime/Error.h"
 #include "kiv/runtime/PropertyBag.h"
+#include "support/HostedTest.h"
 
 namespace kiv::test {
-
-// A message box as the user saw it.
-struct Box {
-  std::string prompt;
-  int buttons = 0;
-  std::string title;
-};
 
 // A property bag that keeps typed values (objects included) and records the
 // order of reads and writes with the defaults given.
@@ -49,15 +40,11 @@ class RecordingBag : public PropertyBag {
 };
 
 // A headless host over an in-memory SQLite database of customers (text
-// codes) and products (number codes), every message box recorded.
-class DescriptionGridTest : public ::testing::Test {
+// codes) and products (number codes).
+class DescriptionGridTest : public HostedTest {
  protected:
   void SetUp() override {
-    Host::SetCurrent(&host);
-    host.setAnswerCallback([this](std::string_view prompt, int buttons, std::string_view title) {
-      boxes.push_back({std::string(prompt), buttons, std::string(title)});
-      return vb::vbOK;
-    });
+    HostedTest::SetUp();
     DefaultSizeFlag::Clear();
     db = Connection::OpenNew("sqlite::memory:");
     db->Execute(
@@ -71,14 +58,10 @@ class DescriptionGridTest : public ::testing::Test {
         "INSERT INTO Products VALUES (7, 'Seven');"
         "INSERT INTO Products VALUES (12, 'Twelve');");
   }
-  void TearDown() override { Host::SetCurrent(nullptr); }
-
   std::vector<std::string> propertyChanges() const { return host.lines("PropertyChanged"); }
 
-  HeadlessHost host;
   Form form{"frmTest"};
   std::shared_ptr<Connection> db;
-  std::vector<Box> boxes;
 };
 
 }  // namespace kiv::test

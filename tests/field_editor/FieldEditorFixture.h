@@ -1,7 +1,5 @@
 #pragma once
 
-#include <gtest/gtest.h>
-
 #include <memory>
 #include <string>
 #include <vector>
@@ -11,30 +9,19 @@
 #include "kiv/host/CheckBox.h"
 #include "kiv/host/CommandButton.h"
 #include "kiv/host/Form.h"
-#include "kiv/host/HeadlessHost.h"
 #include "kiv/host/TextBox.h"
 #include "kiv/runtime/Conversions.h"
+#include "support/HostedTest.h"
 
 namespace kiv::test {
 
-// A message box as the user saw it.
-struct ShownBox {
-  std::string prompt;
-  int buttons = 0;
-  std::string title;
-};
-
 // A headless screen: one form holding a field editor and a plain text box to
-// move the focus to, with every message box and editor event recorded.
-class FieldEditorTest : public ::testing::Test {
+// move the focus to, with every editor event recorded.
+class FieldEditorTest : public HostedTest {
  protected:
   void SetUp() override {
-    Host::SetCurrent(&host);
+    HostedTest::SetUp();
     host.setToday(DateSerial(2024, 5, 17));
-    host.setAnswerCallback([this](std::string_view prompt, int buttons, std::string_view title) {
-      boxes.push_back({std::string(prompt), buttons, std::string(title)});
-      return vb::vbOK;
-    });
     DefaultSizeFlag::Clear();
     uni = KivUni::Create();
     uni->Name("ctlUni1");
@@ -43,8 +30,6 @@ class FieldEditorTest : public ::testing::Test {
     form.Add(other);
     watch(*uni);
   }
-
-  void TearDown() override { Host::SetCurrent(nullptr); }
 
   // Records the editor's events as lines: "Change", "DataChanged 5.00 False", ...
   void watch(KivUni& editor) {
@@ -70,12 +55,10 @@ class FieldEditorTest : public ::testing::Test {
     return n;
   }
 
-  HeadlessHost host;
   Form form{"frmTest"};
   std::shared_ptr<KivUni> uni;
   std::shared_ptr<TextBox> other;
   std::vector<std::string> log;
-  std::vector<ShownBox> boxes;
 };
 
 }  // namespace kiv::test

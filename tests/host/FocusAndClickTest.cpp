@@ -15,43 +15,30 @@
 #include "kiv/host/UserControl.h"
 #include "kiv/host/WidgetPeer.h"
 #include "kiv/runtime/Error.h"
+#include "support/HostedTest.h"
 
 namespace kiv {
 namespace {
 
+// Records focus and mouse events of text boxes and buttons as "txt.GotFocus".
 struct Log {
   std::vector<std::string> lines;
-  void text(TextBox& t) {
-    const std::string n = t.Name();
-    t.events.GotFocus.connect([this, n] { lines.push_back(n + ".GotFocus"); });
-    t.events.LostFocus.connect([this, n] { lines.push_back(n + ".LostFocus"); });
-    t.events.MouseDown.connect(
+  template <class Widget>
+  void watch(Widget& w) {
+    const std::string n = w.Name();
+    w.events.GotFocus.connect([this, n] { lines.push_back(n + ".GotFocus"); });
+    w.events.LostFocus.connect([this, n] { lines.push_back(n + ".LostFocus"); });
+    w.events.MouseDown.connect(
         [this, n](auto&, auto&, auto&, auto&) { lines.push_back(n + ".MouseDown"); });
-    t.events.MouseUp.connect(
+    w.events.MouseUp.connect(
         [this, n](auto&, auto&, auto&, auto&) { lines.push_back(n + ".MouseUp"); });
-    t.events.Click.connect([this, n] { lines.push_back(n + ".Click"); });
-    t.events.DblClick.connect([this, n] { lines.push_back(n + ".DblClick"); });
-  }
-  void button(CommandButton& b) {
-    const std::string n = b.Name();
-    b.events.GotFocus.connect([this, n] { lines.push_back(n + ".GotFocus"); });
-    b.events.LostFocus.connect([this, n] { lines.push_back(n + ".LostFocus"); });
-    b.events.MouseDown.connect(
-        [this, n](auto&, auto&, auto&, auto&) { lines.push_back(n + ".MouseDown"); });
-    b.events.MouseUp.connect(
-        [this, n](auto&, auto&, auto&, auto&) { lines.push_back(n + ".MouseUp"); });
-    b.events.Click.connect([this, n] { lines.push_back(n + ".Click"); });
+    w.events.Click.connect([this, n] { lines.push_back(n + ".Click"); });
+    if constexpr (requires { w.events.DblClick; })
+      w.events.DblClick.connect([this, n] { lines.push_back(n + ".DblClick"); });
   }
 };
 
-class HostFixture : public ::testing::Test {
- protected:
-  void SetUp() override { Host::SetCurrent(&host); }
-  void TearDown() override { Host::SetCurrent(nullptr); }
-  HeadlessHost host;
-};
-
-using Focus = HostFixture;
+using Focus = test::HostTest;
 
 TEST_F(Focus, SetFocusRaisesLostFocusThenGotFocusAndNothingWhenItStays) {
   Form form("frm");
@@ -60,8 +47,8 @@ TEST_F(Focus, SetFocusRaisesLostFocusThenGotFocusAndNothingWhenItStays) {
   form.Add(a);
   form.Add(b);
   Log log;
-  log.text(*a);
-  log.text(*b);
+  log.watch(*a);
+  log.watch(*b);
   Control* activeDuringLostFocus = nullptr;
   a->events.LostFocus.connect([&] { activeDuringLostFocus = form.ActiveControl(); });
   a->SetFocus();
@@ -91,7 +78,7 @@ TEST_F(Focus, SetFocusRaisesLostFocusThenGotFocusAndNothingWhenItStays) {
   EXPECT_EQ(form.ActiveControl(), b.get());
 }
 
-TEST_F(Focus, ClickRaisesMouseDownFocusMouseUpClickInOrder) {
+TEST_F(Focus, ClickOrderAndAModalFormShownDuringTheClickTakingTheMouseUpAndClick) {
   Form form("frm");
   auto txt = std::make_shared<TextBox>("txt");
   auto cmd = std::make_shared<CommandButton>("cmd");
@@ -100,8 +87,8 @@ TEST_F(Focus, ClickRaisesMouseDownFocusMouseUpClickInOrder) {
   form.Add(cmd);
   form.Add(lbl);
   Log log;
-  log.text(*txt);
-  log.button(*cmd);
+  log.watch(*txt);
+  log.watch(*cmd);
   txt->SetFocus();
   log.lines.clear();
   ASSERT_TRUE(cmd->click());
@@ -118,28 +105,17 @@ TEST_F(Focus, ClickRaisesMouseDownFocusMouseUpClickInOrder) {
   txt->dblClick();
   EXPECT_EQ(log.lines, (std::vector<std::string>{"txt.MouseDown", "cmd.LostFocus", "txt.GotFocus",
                                                  "txt.MouseUp", "txt.Click", "txt.DblClick"}));
-}
 
-TEST_F(Focus, AModalFormShownDuringTheClickTakesTheMouseUpAndClick) {
-  Form form("frm");
-  auto txt = std::make_shared<TextBox>("txt");
-  auto cmd = std::make_shared<CommandButton>("cmd");
-  form.Add(txt);
-  form.Add(cmd);
+  // Leaving the text box now opens a modal dialog (as a pending lookup does),
+  // which takes the MouseUp and the Click; the next click is an ordinary one.
   Form dialog("dlg");
-  Log log;
-  log.text(*txt);
-  log.button(*cmd);
-  // Leaving the text box opens a modal dialog (as a pending lookup does).
   txt->events.LostFocus.connect([&] { dialog.Show(vb::vbModal); });
-  txt->SetFocus();
   log.lines.clear();
   cmd->click();
   EXPECT_EQ(log.lines,
             (std::vector<std::string>{"cmd.MouseDown", "txt.LostFocus", "cmd.GotFocus"}));
   EXPECT_EQ(host.lines("Modal"),
             (std::vector<std::string>{"Modal show dlg", "Modal dlg closed by the user"}));
-  // The next click is an ordinary one.
   log.lines.clear();
   cmd->click();
   EXPECT_EQ(log.lines, (std::vector<std::string>{"cmd.MouseDown", "cmd.MouseUp", "cmd.Click"}));

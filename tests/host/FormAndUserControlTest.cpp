@@ -7,7 +7,6 @@
 #include <string>
 #include <vector>
 
-#include "kiv/host/ComboBox.h"
 #include "kiv/host/CommandButton.h"
 #include "kiv/host/DataFormat.h"
 #include "kiv/host/Form.h"
@@ -18,16 +17,12 @@
 #include "kiv/host/WidgetPeer.h"
 #include "kiv/runtime/Conversions.h"
 #include "kiv/runtime/Error.h"
+#include "support/HostedTest.h"
 
 namespace kiv {
 namespace {
 
-class FormTest : public ::testing::Test {
- protected:
-  void SetUp() override { Host::SetCurrent(&host); }
-  void TearDown() override { Host::SetCurrent(nullptr); }
-  HeadlessHost host;
-};
+using FormTest = test::HostTest;
 
 class Editor : public UserControl {
  public:
@@ -169,38 +164,6 @@ TEST(Widgets, KeysMapToTheCharactersTheyType) {
   box.PasswordChar("**");
   EXPECT_EQ(box.PasswordChar(), "*");
   EXPECT_EQ(box.Text(), "abcXd");
-}
-
-TEST(Widgets, ComboBoxListEditsKeepTheSelectionOnItsItem) {
-  ComboBox cmb("cmb");
-  cmb.AddItem("B");
-  cmb.AddItem("D");
-  cmb.ListIndex(1);
-  cmb.AddItem("A", 0);  // inserting before the selection moves it along
-  EXPECT_EQ(cmb.ListIndex(), 2);
-  EXPECT_EQ(cmb.List(2), "D");
-  cmb.RemoveItem(0);
-  EXPECT_EQ(cmb.ListIndex(), 1);
-  EXPECT_THROW(cmb.RemoveItem(5), Error);
-  EXPECT_THROW(cmb.List(9), Error);
-  // An editable box's text selects the item equal to it, without Click.
-  int clicks = 0;
-  cmb.events.Click.connect([&] { ++clicks; });
-  cmb.Text("B");
-  EXPECT_EQ(cmb.ListIndex(), 0);
-  cmb.Text("neither");
-  EXPECT_EQ(cmb.ListIndex(), -1);
-  EXPECT_EQ(clicks, 0);
-  cmb.Locked(true);
-  EXPECT_FALSE(cmb.pick(0));
-  cmb.type("x");
-  EXPECT_EQ(cmb.Text(), "neither");
-  // Late-bound list members, as a dialog fills its lists.
-  cmb.Locked(false);
-  cmb.call("Clear");
-  cmb.call("AddItem", {Variant("Equal to")});
-  EXPECT_EQ(cmb.get("ListCount"), Variant(1));
-  EXPECT_EQ(cmb.get("List", {Variant(0)}), Variant("Equal to"));
 }
 
 TEST(Widgets, MonthViewKeepsDatesAndMovesByKey) {

@@ -17,16 +17,12 @@
 #include "kiv/host/UserControl.h"
 #include "kiv/runtime/Error.h"
 #include "kiv/runtime/Locale.h"
+#include "support/HostedTest.h"
 
 namespace kiv {
 namespace {
 
-class HeadlessHostTest : public ::testing::Test {
- protected:
-  void SetUp() override { Host::SetCurrent(&host); }
-  void TearDown() override { Host::SetCurrent(nullptr); }
-  HeadlessHost host;
-};
+using HeadlessHostTest = test::HostTest;
 
 TEST_F(HeadlessHostTest, MessageBoxesTakeQueuedAnswersThenTheCallbackThenTheDefaultButton) {
   host.queueAnswer(vb::vbNo);

@@ -33,22 +33,6 @@ struct TextLog {
   }
 };
 
-TEST(TextBox, TextWritesRaiseChangeOnlyForANewText) {
-  TextBox box("txt");
-  int changes = 0;
-  box.events.Change.connect([&] { ++changes; });
-  box.Text("abc");
-  box.Text("abc");
-  EXPECT_EQ(changes, 1);
-  box.Text("");
-  EXPECT_EQ(changes, 2);
-  // MaxLength cuts typed input, never a code write.
-  box.MaxLength(2);
-  box.Text("abcdef");
-  EXPECT_EQ(box.Text(), "abcdef");
-  EXPECT_THROW(box.MaxLength(-1), Error);
-}
-
 TEST(TextBox, TypingRaisesKeyDownKeyPressChangeKeyUpPerCharacter) {
   TextBox box("txt");
   TextLog log;
@@ -79,7 +63,7 @@ TEST(TextBox, TypingRaisesKeyDownKeyPressChangeKeyUpPerCharacter) {
   EXPECT_EQ(box.SelStart(), 2);
 }
 
-TEST(TextBox, KeyAsciiZeroSwallowsAndAChangedKeyAsciiIsInserted) {
+TEST(TextBox, KeyAsciiZeroSwallowsAChangedKeyAsciiIsInsertedAndOnlyANewTextIsAChange) {
   TextBox box("txt");
   box.events.KeyPress.connect([](std::int16_t& a) {
     if (a == '1') a = 0;                                              // swallow digits one
@@ -90,6 +74,10 @@ TEST(TextBox, KeyAsciiZeroSwallowsAndAChangedKeyAsciiIsInserted) {
   box.type("a1b");
   EXPECT_EQ(box.Text(), "AB");
   EXPECT_EQ(changes, 2);
+  box.Text("AB");
+  EXPECT_EQ(changes, 2);
+  box.Text("");
+  EXPECT_EQ(changes, 3);
 }
 
 TEST(TextBox, LockedBoxIgnoresTypingButRaisesKeysAndMaxLengthCutsInput) {
@@ -120,6 +108,9 @@ TEST(TextBox, LockedBoxIgnoresTypingButRaisesKeysAndMaxLengthCutsInput) {
   box.SelLength(1);
   box.type("x");
   EXPECT_EQ(box.Text(), "1x3");
+  box.Text("abcdef");  // a write from code is not cut
+  EXPECT_EQ(box.Text(), "abcdef");
+  EXPECT_THROW(box.MaxLength(-1), Error);
 }
 
 TEST(CheckBox, ValueWritesClickOnlyOnChangeAndUserClickToggles) {
@@ -141,21 +132,39 @@ TEST(CheckBox, ValueWritesClickOnlyOnChangeAndUserClickToggles) {
   EXPECT_THROW(chk.Value(3), Error);
 }
 
-TEST(ComboBox, ListIndexClicksOnEveryWriteAndClearEmptiesAnEditableBox) {
+TEST(ComboBox, ListEditsKeepTheSelectionOnItsItemAndListIndexClicksOnEveryWrite) {
   ComboBox cmb("cmb");
   int clicks = 0, changes = 0;
   cmb.events.Click.connect([&] { ++clicks; });
   cmb.events.Change.connect([&] { ++changes; });
-  cmb.AddItem("Equal to");
-  cmb.AddItem("Containing");
+  cmb.AddItem("B");
+  cmb.AddItem("D");
   cmb.ListIndex(1);
   cmb.ListIndex(1);
   EXPECT_EQ(clicks, 2);
-  EXPECT_EQ(cmb.Text(), "Containing");
+  EXPECT_EQ(cmb.Text(), "D");
   EXPECT_EQ(changes, 0);  // a list selection is not a text edit
   EXPECT_THROW(cmb.ListIndex(2), Error);
+  cmb.AddItem("A", 0);  // inserting before the selection moves it along
+  EXPECT_EQ(cmb.ListIndex(), 2);
+  EXPECT_EQ(cmb.List(2), "D");
+  cmb.RemoveItem(0);
+  EXPECT_EQ(cmb.ListIndex(), 1);
+  EXPECT_THROW(cmb.RemoveItem(5), Error);
+  EXPECT_THROW(cmb.List(9), Error);
+  // An editable box's text selects the item equal to it, without Click.
+  cmb.Text("B");
+  EXPECT_EQ(cmb.ListIndex(), 0);
+  cmb.Text("neither");
+  EXPECT_EQ(cmb.ListIndex(), -1);
+  EXPECT_EQ(clicks, 2);
+  cmb.Locked(true);
+  EXPECT_FALSE(cmb.pick(0));
+  cmb.type("x");
+  EXPECT_EQ(cmb.Text(), "neither");
+  cmb.Locked(false);
 
-  // Editable: typing edits the text (Change) and Clear empties it (Change).
+  // Typing edits the text (Change) and Clear empties it (Change).
   cmb.Text("");
   changes = 0;
   cmb.type("ab");
@@ -166,8 +175,12 @@ TEST(ComboBox, ListIndexClicksOnEveryWriteAndClearEmptiesAnEditableBox) {
   EXPECT_EQ(cmb.ListCount(), 0);
   EXPECT_EQ(cmb.ListIndex(), -1);
   EXPECT_EQ(changes, 3);
-  cmb.Clear();  // already empty: no Change
+  // Late-bound list members, as a dialog fills its lists; already empty: no Change.
+  cmb.call("Clear");
   EXPECT_EQ(changes, 3);
+  cmb.call("AddItem", {Variant("Equal to")});
+  EXPECT_EQ(cmb.get("ListCount"), Variant(1));
+  EXPECT_EQ(cmb.get("List", {Variant(0)}), Variant("Equal to"));
 
   // A drop-down list takes only its items as text.
   ComboBox list("lst");

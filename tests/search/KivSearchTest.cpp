@@ -1,8 +1,8 @@
 // The search launcher: a view onto the thread's one search dialog.
 
 #include "kiv/runtime/JsonPropertyBag.h"
-#include "kiv/runtime/ObjectResolver.h"
 #include "search/SearchFixture.h"
+#include "support/ObjectRegistry.h"
 
 namespace kiv::test {
 namespace {
@@ -13,10 +13,8 @@ TEST_F(SearchTest, LaunchersShareTheDialogsStateAcrossUnloading) {
   form.Add(second);
   host.clearTranscript();
   launcher->Return_Fields("Code,Name");
-  Array names(0, 0, 0, 1);
-  names.at(0, 0) = Variant("Code");
-  names.at(0, 1) = Variant("Customer code");
-  launcher->FriendlyNames(Variant(names));
+  const Variant names = FriendlyNameTable({{"Code", "Customer code"}});
+  launcher->FriendlyNames(names);
   launcher->Return_Value(Variant(std::int32_t{7}));
   auto rs = open();
   launcher->Search_RecordSource(rs);
@@ -27,7 +25,7 @@ TEST_F(SearchTest, LaunchersShareTheDialogsStateAcrossUnloading) {
           "PropertyChanged ctlSearch.Return_Value", "PropertyChanged ctlSearch.Search_Recordset"}));
   // The other launcher, by member name as the callers reach it, sees the same.
   EXPECT_EQ(second->get("Return_Fields"), Variant("Code,Name"));
-  EXPECT_EQ(second->get("FriendlyNames"), Variant(names));
+  EXPECT_EQ(second->get("FriendlyNames"), names);
   EXPECT_EQ(second->get("Return_Value"), Variant(std::int32_t{7}));
   EXPECT_EQ(ObjectAs<Recordset>(second->get("Search_RecordSource")), rs);
   EXPECT_THROW(second->set("Search_RecordSource", Variant(std::shared_ptr<Dispatch>(second))),
@@ -35,11 +33,9 @@ TEST_F(SearchTest, LaunchersShareTheDialogsStateAcrossUnloading) {
 
   // Shown through the second launcher and accepted: the values survive the
   // unloading, except the record source, which is released with the grid's hold.
-  std::weak_ptr<Recordset> weak = rs;
-  rs.reset();
-  launcher->Search_RecordSource(nullptr);
   second->set("Search_RecordSource", Variant(open()));
-  weak = second->Search_RecordSource();
+  std::weak_ptr<Recordset> weak = second->Search_RecordSource();
+  rs.reset();
   host.pushModalDriver([](Form& f) {
     EXPECT_EQ(static_cast<frmSearch&>(f).cmbField().List(0), "Customer code");
     static_cast<frmSearch&>(f).cmdOK().click();
@@ -49,7 +45,7 @@ TEST_F(SearchTest, LaunchersShareTheDialogsStateAcrossUnloading) {
   EXPECT_TRUE(launcher->get("Search_RecordSource").isNothing());
   EXPECT_EQ(launcher->Return_Value(), Variant(Array::Of({Variant("C1"), Variant("Smith")})));
   EXPECT_EQ(launcher->Return_Fields(), "Code,Name");
-  EXPECT_EQ(launcher->FriendlyNames(), Variant(names));
+  EXPECT_EQ(launcher->FriendlyNames(), names);
 
   // The launcher keeps its fixed size.
   second->Move(0, 0, 2000, 100);
@@ -71,18 +67,11 @@ TEST_F(SearchTest, LauncherPersistsTheDialogsValuesInOrder) {
   launcher->WriteProperties(bag);
   EXPECT_EQ(bag.dump(-1), R"({"Return_Fields":"Code","FriendlyNames":"none"})");
 
-  // Reading writes straight into the dialog, without notifications.
+  // Reading writes straight into the dialog (which the launcher writes from),
+  // without notifications.
   auto rs = open();
-  struct Resolver : ObjectResolver {
-    std::shared_ptr<Dispatch> object;
-    std::shared_ptr<Dispatch> resolve(std::string_view, std::string_view) override {
-      return object;
-    }
-    std::optional<ObjectReference> nameOf(const std::shared_ptr<Dispatch>&) override {
-      return ObjectReference{"recordset", "rs"};
-    }
-  } resolver;
-  resolver.object = rs;
+  ObjectRegistry resolver;
+  resolver.add("recordset", "rs", rs);
   auto stored =
       JsonPropertyBag::Parse("ctlSearch",
                              R"({"Return_Value": ["A"], "Search_RecordSource": {"$recordset": "rs"},
@@ -91,16 +80,12 @@ TEST_F(SearchTest, LauncherPersistsTheDialogsValuesInOrder) {
   host.clearTranscript();
   launcher->ReadProperties(stored);
   EXPECT_TRUE(host.lines("PropertyChanged").empty());
-  frmSearch& dialog = frmSearch::Instance();
-  EXPECT_EQ(dialog.varReturn_Value, Variant(Array::Of({Variant("A")})));
-  EXPECT_EQ(dialog.arsSearch_RecordSource, rs);
-  EXPECT_EQ(dialog.strReturn_Fields, "Name");
-  EXPECT_TRUE(dialog.m_FriendlyNames.isEmpty());
   JsonPropertyBag out("ctlSearch", &resolver);
   launcher->WriteProperties(out);
   EXPECT_EQ(out.dump(-1), R"({"Return_Value":["A"],"Search_RecordSource":{"$recordset":"rs"},)"
                           R"("Return_Fields":"Name","FriendlyNames":{"$empty":true}})");
   // Defaults for a bag without entries.
+  frmSearch& dialog = frmSearch::Instance();
   JsonPropertyBag empty("ctlSearch");
   launcher->ReadProperties(empty);
   EXPECT_EQ(dialog.varReturn_Value, Variant(""));

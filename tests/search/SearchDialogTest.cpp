@@ -13,27 +13,14 @@ namespace {
 
 using Lines = std::vector<std::string>;
 
-Array Table(const std::vector<std::pair<std::string, std::string>>& rows) {
-  Array table(0, static_cast<std::int32_t>(rows.size()) - 1, 0, 1);
-  for (std::size_t i = 0; i < rows.size(); ++i) {
-    table.at(static_cast<std::int32_t>(i), 0) = Variant(rows[i].first);
-    table.at(static_cast<std::int32_t>(i), 1) = Variant(rows[i].second);
-  }
-  return table;
-}
-
-Lines Items(const ComboBox& box) {
-  return box.items();
-}
-
 TEST_F(SearchTest, SetUpFillsTheListsAndResetsTheResult) {
   launcher->Return_Value(Variant("stale"));
   search(open(), [&](frmSearch& f) {
     EXPECT_EQ(f.Caption(), "Search");
     EXPECT_EQ(f.IsModal(), true);
-    EXPECT_EQ(Items(f.cmbField()), (Lines{"Code", "Name", "Qty", "Due", "Active", "Photo"}));
+    EXPECT_EQ(f.cmbField().items(), (Lines{"Code", "Name", "Qty", "Due", "Active", "Photo"}));
     EXPECT_EQ(f.cmbField().ListIndex(), 0);
-    EXPECT_EQ(Items(f.cmbSearchType()),
+    EXPECT_EQ(f.cmbSearchType().items(),
               (Lines{"Equal to", "Starting with", "Ending with", "Containing"}));
     EXPECT_EQ(f.cmbSearchType().ListIndex(), 0);
     EXPECT_EQ(f.cmdFindNext().Caption(), "&Find");
@@ -51,56 +38,41 @@ TEST_F(SearchTest, SetUpFillsTheListsAndResetsTheResult) {
 }
 
 TEST_F(SearchTest, SetUpWithoutUsableRecordsReportsAndStaysOpen) {
-  // No record source.
-  bool open = false;
-  search(nullptr, [&](frmSearch& f) {
-    open = f.Visible();
-    // The dialog has no guard of its own: searching and accepting do no harm.
-    f.cmbFind().Text("x");
-    f.cmdFindNext().click();
-    f.cmdOK().click();
-  });
-  EXPECT_TRUE(open);
-  ASSERT_GE(boxes.size(), 1u);
-  EXPECT_EQ(boxes[0].prompt, "Search data could not be retrieved.");
-  EXPECT_EQ(boxes[0].title, "Search");
-  EXPECT_EQ(boxes[0].buttons, vb::vbCritical);
-  EXPECT_EQ(returned(), Lines{""});
-
-  // A record set without fields.
-  boxes.clear();
   auto noFields = std::make_shared<Recordset>();
   noFields->Open("PRAGMA cache_size = 2000", db, adOpenKeyset, adLockReadOnly);
   ASSERT_EQ(noFields->Fields().Count(), 0);
-  search(noFields, [&](frmSearch& f) {
-    EXPECT_TRUE(f.Visible());
-    f.cmdOK().click();
-  });
-  ASSERT_EQ(boxes.size(), 1u);
-  EXPECT_EQ(boxes[0].prompt, "Search data could not be retrieved.");
-  EXPECT_EQ(returned(), Lines{""});
-
-  boxes.clear();
-  auto empty = std::make_shared<Recordset>();
-  empty->Open("SELECT * FROM People WHERE 0", db, adOpenKeyset, adLockReadOnly);
-  search(empty, [&](frmSearch& f) {
-    EXPECT_EQ(f.cmbField().ListCount(), 6);
-    f.cmdOK().click();  // no current record: nothing returned
-  });
-  EXPECT_TRUE(boxes.empty());
-  EXPECT_EQ(returned(), Lines{""});
+  // No record source and one without fields are reported; one without rows
+  // lists its fields. The dialog stays open and returns nothing.
+  const std::pair<std::shared_ptr<Recordset>, bool> cases[] = {
+      {nullptr, true}, {noFields, true}, {open("SELECT * FROM People WHERE 0"), false}};
+  for (const auto& [rs, reported] : cases) {
+    boxes.clear();
+    search(rs, [&](frmSearch& f) {
+      EXPECT_TRUE(f.Visible());
+      if (!reported) {
+        EXPECT_EQ(f.cmbField().ListCount(), 6);
+      }
+      // The dialog has no guard of its own: searching and accepting do no harm.
+      find(f, "x");
+      f.cmdOK().click();
+    });
+    EXPECT_EQ(returned(), Lines{""});
+    ASSERT_EQ(boxes.empty(), !reported);
+    if (!reported) continue;
+    EXPECT_EQ(boxes[0].prompt, "Search data could not be retrieved.");
+    EXPECT_EQ(boxes[0].title, "Search");
+    EXPECT_EQ(boxes[0].buttons, vb::vbCritical);
+  }
 }
 
 TEST_F(SearchTest, FriendlyNamesRenameColumnsAndMapBack) {
   // A chain (Code -> Ref -> Number), a case-only difference, and two rows
   // naming the same friendly name: the later one wins the way back.
-  launcher->FriendlyNames(Variant(Table({{"code", "Ref"},
-                                         {"REF", "Number"},
-                                         {"Name", "Who"},
-                                         {"Qty", "Amount"},
-                                         {"Due", "Amount"}})));
+  launcher->FriendlyNames(FriendlyNameTable(
+      {{"code", "Ref"}, {"REF", "Number"}, {"Name", "Who"}, {"Qty", "Amount"}, {"Due", "Amount"}}));
   search(open(), [&](frmSearch& f) {
-    EXPECT_EQ(Items(f.cmbField()), (Lines{"Number", "Who", "Amount", "Amount", "Active", "Photo"}));
+    EXPECT_EQ(f.cmbField().items(),
+              (Lines{"Number", "Who", "Amount", "Amount", "Active", "Photo"}));
     EXPECT_EQ(f.dbgData().columns().Item(0).DataField(), "Code");
     // "amount" maps back to Due (the last matching row): a date column.
     f.cmbField().pick(2);
@@ -162,9 +134,7 @@ TEST_F(SearchTest, CriterionForEveryCategoryAndPosition) {
   EXPECT_EQ(c("Due", 3, 2, "1/2/2004"), "Due <= #1/2/2004#");
   EXPECT_EQ(c("Due", 3, 3, "1/2/2004"), "Due <> #1/2/2004#");
   EXPECT_EQ(c("Active", 4, 0, "1"), "Active <> 0");
-  EXPECT_EQ(c("Active", 4, 0, "-1"), "Active <> 0");
   EXPECT_EQ(c("Active", 4, 0, "0"), "Active = 0");
-  EXPECT_EQ(c("Active", 4, 0, "0.4"), "Active = 0");
   EXPECT_EQ(c("Active", 4, 1, "-1"), "Active >= 1");
   EXPECT_EQ(c("Active", 4, 2, "0"), "Active <= 0");
   EXPECT_EQ(c("Active", 4, 3, "1"), "Active = 0 ");
@@ -174,12 +144,8 @@ TEST_F(SearchTest, CriterionForEveryCategoryAndPosition) {
   EXPECT_EQ(c("Name", 1, -1, "x"), "");
 
   // A number typed in the user's locale is written with "." decimals.
-  Locale german = Locale::Invariant();
-  german.decimalSeparator = ',';
-  german.thousandsSeparator = '.';
-  host.setLocale(german);
+  LocaleScope german(Locale::German());
   EXPECT_EQ(c("Qty", 2, 0, "1,5"), "Qty = 1.5");
-  host.setLocale(Locale::Invariant());
 }
 
 TEST_F(SearchTest, ValuesAreCheckedAgainstTheColumnType) {
@@ -410,7 +376,7 @@ TEST_F(SearchTest, HeaderClicksSortDescendingThenAlternate) {
   EXPECT_TRUE(boxes.empty());
 }
 
-TEST_F(SearchTest, AcceptReturnsTheCurrentRowsFields) {
+TEST_F(SearchTest, AcceptReturnsTheCurrentRowsFieldsAndEveryOtherEndingNothing) {
   // OK, double click and Enter in the grid all accept.
   const std::vector<std::function<void(frmSearch&)>> accepts = {
       [](frmSearch& f) { f.cmdOK().click(); },
@@ -437,36 +403,28 @@ TEST_F(SearchTest, AcceptReturnsTheCurrentRowsFields) {
   search(open(), [&](frmSearch& f) { f.cmdOK().click(); });
   EXPECT_EQ(returned(), (Lines{"5", "1/2/2004", "True", "Smith"}));
 
-  // Cancel, Escape and a failed search return nothing.
-  const std::vector<std::function<void(frmSearch&)>> refusals = {
-      [](frmSearch& f) { f.cmdCancel().click(); },
-      [](frmSearch& f) { f.dbgData().pressKey(key::Escape); },
-      [](frmSearch& f) {
-        f.cmbField().pick("Name");
-        find(f, "Nobody");
-        f.cmdOK().click();
-      },
-  };
-  for (const auto& refuse : refusals) {
-    search(open(), refuse);
-    EXPECT_EQ(returned(), Lines{""});
-  }
-  EXPECT_TRUE(boxes.empty());
-}
-
-TEST_F(SearchTest, AcceptWithBadReturnFieldsReturnsNothing) {
-  launcher->Return_Fields("   ");
-  search(open(), [&](frmSearch& f) { f.cmdOK().click(); });
-  EXPECT_EQ(returned(), Lines{""});
-  EXPECT_TRUE(boxes.empty());
-
-  // A blank after the comma names no field: reported, and no partial result.
-  launcher->Return_Fields("Code, Name");
-  search(open(), [&](frmSearch& f) {
+  // Cancel, Escape, a failed search and return fields naming nothing return
+  // nothing. A blank after a comma names no field: reported, and no partial result.
+  const auto ok = [](frmSearch& f) {
     f.cmdOK().click();
     EXPECT_FALSE(f.IsLoaded());
-  });
-  EXPECT_EQ(returned(), Lines{""});
+  };
+  const std::vector<std::pair<std::string, std::function<void(frmSearch&)>>> refusals = {
+      {"Code", [](frmSearch& f) { f.cmdCancel().click(); }},
+      {"Code", [](frmSearch& f) { f.dbgData().pressKey(key::Escape); }},
+      {"Code",
+       [](frmSearch& f) {
+         find(f, "Nobody");
+         f.cmdOK().click();
+       }},
+      {"   ", ok},
+      {"Code, Name", ok},
+  };
+  for (const auto& [fields, refuse] : refusals) {
+    launcher->Return_Fields(fields);
+    search(open(), refuse);
+    EXPECT_EQ(returned(), Lines{""}) << fields;
+  }
   ASSERT_EQ(boxes.size(), 1u);
   EXPECT_EQ(boxes[0].title, "Search");
   EXPECT_NE(boxes[0].prompt.find("' Name'"), std::string::npos);
@@ -488,11 +446,8 @@ TEST_F(SearchTest, TheLayoutFollowsTheSizeWithAMinimum) {
   EXPECT_EQ(f.dbgData().Width(), 5080);
   EXPECT_EQ(f.cmdCancel().Left(), 4060);
   EXPECT_EQ(f.cmdOK().Left(), 2860);
-  EXPECT_EQ(f.cmdOK().Top(), 2280);
   EXPECT_EQ(f.cmdCancel().Top(), 2280);
   EXPECT_EQ(f.dbgData().Height(), 1000);
-  EXPECT_EQ(f.cmbFind().Left(), 1320);
-  EXPECT_EQ(f.cmdFindNext().Top(), 720);
   f.Width(9000);
   EXPECT_EQ(f.cmdCancel().Left(), 7760);
   f.cmdCancel().click();

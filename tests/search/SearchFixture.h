@@ -1,7 +1,5 @@
 #pragma once
 
-#include <gtest/gtest.h>
-
 #include <functional>
 #include <memory>
 #include <string>
@@ -14,30 +12,19 @@
 #include "kiv/host/CommandButton.h"
 #include "kiv/host/DataGrid.h"
 #include "kiv/host/Form.h"
-#include "kiv/host/HeadlessHost.h"
 #include "kiv/runtime/Conversions.h"
 #include "kiv/runtime/Error.h"
 #include "kiv/search/KivSearch.h"
 #include "kiv/search/frmSearch.h"
+#include "support/HostedTest.h"
 
 namespace kiv::test {
 
-struct SearchBox {
-  std::string prompt;
-  int buttons = 0;
-  std::string title;
-};
-
-// A search launcher on a form over a real SQLite table of people, with every
-// message box recorded (and answered OK).
-class SearchTest : public ::testing::Test {
+// A search launcher on a form over a real SQLite table of people.
+class SearchTest : public HostedTest {
  protected:
   void SetUp() override {
-    Host::SetCurrent(&host);
-    host.setAnswerCallback([this](std::string_view prompt, int buttons, std::string_view title) {
-      boxes.push_back({std::string(prompt), buttons, std::string(title)});
-      return HeadlessHost::DefaultAnswer(buttons);
-    });
+    HostedTest::SetUp();
     db = Connection::OpenNew("sqlite::memory:");
     db->Execute(
         "CREATE TABLE People (Code VARCHAR(10) PRIMARY KEY, Name VARCHAR(40), Qty INTEGER, "
@@ -59,7 +46,7 @@ class SearchTest : public ::testing::Test {
 
   void TearDown() override {
     frmSearch::Instance().Unload();
-    Host::SetCurrent(nullptr);
+    HostedTest::TearDown();
   }
 
   std::shared_ptr<Recordset> open(const std::string& sql = "SELECT * FROM People ORDER BY Code") {
@@ -99,15 +86,6 @@ class SearchTest : public ::testing::Test {
     return rs.EOF() ? "EOF" : CStr(rs[field].Value());
   }
 
-  std::vector<std::string> prompts() const {
-    std::vector<std::string> out;
-    for (const auto& b : boxes)
-      out.push_back(b.prompt);
-    return out;
-  }
-
-  HeadlessHost host;
-  std::vector<SearchBox> boxes;
   std::shared_ptr<Connection> db;
   Form form{"frmScreen"};
   std::shared_ptr<KivSearch> launcher;
