@@ -83,83 +83,70 @@ bool OrderByAt(std::string_view text, std::size_t pos) {
   return WordAt(text, i, "BY");
 }
 
+// Walks a statement, passing over quoted texts, quoted and bracketed names
+// (a doubled delimiter is an escaped one) and comments, and calls
+// visit(pos, depth) for every other character with its parenthesis depth;
+// visit returns false to stop. Returns whether the text ends inside a "--"
+// comment (which would swallow anything appended).
+template <class Visit>
+bool ScanStatement(std::string_view s, Visit&& visit) {
+  int depth = 0;
+  std::size_t i = 0;
+  while (i < s.size()) {
+    const char c = s[i];
+    if (c == '\'' || c == '"' || c == '`' || c == '[') {
+      const char close = c == '[' ? ']' : c;
+      ++i;
+      while (i < s.size()) {
+        if (s[i] == close) {
+          if (i + 1 < s.size() && s[i + 1] == close) {
+            i += 2;
+            continue;
+          }
+          break;
+        }
+        ++i;
+      }
+      ++i;
+      continue;
+    }
+    if (c == '-' && i + 1 < s.size() && s[i + 1] == '-') {
+      while (i < s.size() && s[i] != '\n')
+        ++i;
+      if (i >= s.size()) return true;
+      continue;
+    }
+    if (c == '/' && i + 1 < s.size() && s[i + 1] == '*') {
+      const std::size_t close = s.find("*/", i + 2);
+      i = close == std::string_view::npos ? s.size() : close + 2;
+      continue;
+    }
+    if (c == '(') ++depth;
+    if (c == ')' && depth > 0) --depth;
+    if (!visit(i, depth)) return false;
+    ++i;
+  }
+  return false;
+}
+
 struct Keywords {
   std::size_t where = std::string::npos;
   std::size_t orderBy = std::string::npos;
 };
 
-// Finds the first top-level WHERE and ORDER BY of a statement, passing over
-// literals, quoted names, comments and parenthesised parts.
+// The first top-level WHERE and ORDER BY of a statement.
 Keywords FindKeywords(std::string_view s) {
   Keywords found;
-  int depth = 0;
-  std::size_t i = 0;
-  // Skips to just after the closing delimiter; a doubled delimiter is an
-  // escaped one and does not close.
-  auto skipQuoted = [&](char close) {
-    ++i;
-    while (i < s.size()) {
-      if (s[i] == close) {
-        if (i + 1 < s.size() && s[i + 1] == close) {
-          i += 2;
-          continue;
-        }
-        ++i;
-        return;
-      }
-      ++i;
+  ScanStatement(s, [&](std::size_t i, int depth) {
+    if (depth != 0) return true;
+    if (found.where == std::string::npos && WordAt(s, i, "WHERE")) {
+      found.where = i;
+    } else if (OrderByAt(s, i)) {
+      found.orderBy = i;
+      return false;  // the ordering part runs to the end
     }
-  };
-  while (i < s.size()) {
-    const char c = s[i];
-    switch (c) {
-      case '\'':
-        skipQuoted('\'');
-        continue;
-      case '"':
-        skipQuoted('"');
-        continue;
-      case '`':
-        skipQuoted('`');
-        continue;
-      case '[':
-        skipQuoted(']');
-        continue;
-      case '(':
-        ++depth;
-        ++i;
-        continue;
-      case ')':
-        if (depth > 0) --depth;
-        ++i;
-        continue;
-      case '-':
-        if (i + 1 < s.size() && s[i + 1] == '-') {
-          while (i < s.size() && s[i] != '\n')
-            ++i;
-          continue;
-        }
-        break;
-      case '/':
-        if (i + 1 < s.size() && s[i + 1] == '*') {
-          const std::size_t close = s.find("*/", i + 2);
-          i = close == std::string_view::npos ? s.size() : close + 2;
-          continue;
-        }
-        break;
-      default:
-        break;
-    }
-    if (depth == 0 && (c == 'W' || c == 'w' || c == 'O' || c == 'o')) {
-      if (found.where == std::string::npos && WordAt(s, i, "WHERE")) {
-        found.where = i;
-      } else if (OrderByAt(s, i)) {
-        found.orderBy = i;
-        break;  // the ordering part runs to the end
-      }
-    }
-    ++i;
-  }
+    return true;
+  });
   return found;
 }
 
@@ -179,46 +166,10 @@ struct ConditionShape {
 
 ConditionShape ShapeOf(std::string_view s) {
   ConditionShape shape;
-  int depth = 0;
-  std::size_t i = 0;
-  auto skipQuoted = [&](char close) {
-    ++i;
-    while (i < s.size()) {
-      if (s[i] == close) {
-        if (i + 1 < s.size() && s[i + 1] == close) {
-          i += 2;
-          continue;
-        }
-        ++i;
-        return;
-      }
-      ++i;
-    }
-  };
-  while (i < s.size()) {
-    const char c = s[i];
-    if (c == '\'' || c == '"' || c == '`') {
-      skipQuoted(c);
-    } else if (c == '[') {
-      skipQuoted(']');
-    } else if (c == '(') {
-      ++depth;
-      ++i;
-    } else if (c == ')') {
-      if (depth > 0) --depth;
-      ++i;
-    } else if (c == '-' && i + 1 < s.size() && s[i + 1] == '-') {
-      while (i < s.size() && s[i] != '\n')
-        ++i;
-      if (i == s.size()) shape.endsInComment = true;
-    } else if (c == '/' && i + 1 < s.size() && s[i + 1] == '*') {
-      const std::size_t close = s.find("*/", i + 2);
-      i = close == std::string_view::npos ? s.size() : close + 2;
-    } else {
-      if (depth == 0 && (c == 'O' || c == 'o') && WordAt(s, i, "OR")) shape.topLevelOr = true;
-      ++i;
-    }
-  }
+  shape.endsInComment = ScanStatement(s, [&](std::size_t i, int depth) {
+    if (depth == 0 && WordAt(s, i, "OR")) shape.topLevelOr = true;
+    return true;
+  });
   return shape;
 }
 
