@@ -15,10 +15,12 @@
 #include <sstream>
 #include <string_view>
 
+#include "kiv/data/Connection.h"
 #include "kiv/host/Form.h"
 #include "kiv/runtime/Conversions.h"
 #include "kiv/runtime/Error.h"
 #include "kiv/runtime/Locale.h"
+#include "kivform/FormGenerator.h"
 #include "kivform/Screen.h"
 #include "kivform/Script.h"
 #include "kivform/ScriptRunner.h"
@@ -31,12 +33,15 @@ const char* kUsage =
     "usage: kivform FORM.json [--db URI|NAME=URI]... [--script FILE] [--locale NAME]\n"
     "               [--settings FILE] [--today yyyy-mm-dd] [--save OUT.json]\n"
     "               [--screenshot FILE.png] [--transcript FILE]\n"
+    "       kivform --new URI TABLE [--friendly-names TABLE] > FORM.json\n"
+    "                              (writes a form file for the table)\n"
     "       kivform --has-window   (exit status 0 when this build can show windows)\n";
 
 struct Options {
   std::string form;
   LoadOptions load;
   bool hasWindow = false;
+  std::optional<std::string> newUri, newTable, friendlyNames;
   std::optional<std::string> script, locale, settings, today, save, screenshot, transcript;
 };
 
@@ -70,6 +75,11 @@ Options ParseArgs(const std::vector<std::string>& args) {
       o.transcript = next();
     else if (a == "--has-window")
       o.hasWindow = true;
+    else if (a == "--new") {
+      o.newUri = next();
+      o.newTable = next();
+    } else if (a == "--friendly-names")
+      o.friendlyNames = next();
     else if (a == "--help" || a == "-h")
       Usage("kivform runs a screen described in a form file");
     else if (a.starts_with("-"))
@@ -79,6 +89,14 @@ Options ParseArgs(const std::vector<std::string>& args) {
     else
       Usage("more than one form file: " + o.form + ", " + a);
   }
+  if (o.newUri) {
+    if (!o.form.empty()) Usage("--new writes a form file; it takes no form file (" + o.form + ")");
+    if (o.script || o.save || o.screenshot || o.transcript || o.locale || o.settings || o.today ||
+        !o.load.databases.empty())
+      Usage("--new takes --friendly-names only");
+    return o;
+  }
+  if (o.friendlyNames) Usage("--friendly-names goes with --new");
   if (o.form.empty() && !o.hasWindow) Usage("no form file given");
   return o;
 }
@@ -107,6 +125,31 @@ bool ShowsWindow(const Options& o) {
   (void)o;
   return false;
 #endif
+}
+
+// kivform --new: the form file for a table, on out.
+int WriteNewForm(const Options& o, std::ostream& out, std::ostream& err) {
+  const std::string& uri = *o.newUri;
+  // A missing SQLite file is reported rather than created empty.
+  if (uri.starts_with("sqlite:") && uri != "sqlite::memory:") {
+    std::string_view path = std::string_view(uri).substr(7);
+    if (path.starts_with("//")) path.remove_prefix(2);
+    if (!path.starts_with("file:") && !std::filesystem::exists(std::filesystem::path(path)))
+      throw kiv::Error(kiv::kLibraryError, "kivform",
+                       "--new " + uri + ": the database file does not exist");
+  }
+  std::shared_ptr<kiv::Connection> connection;
+  try {
+    connection = kiv::Connection::OpenNew(uri);
+  } catch (const kiv::Error& e) {
+    throw kiv::Error(kiv::kLibraryError, "kivform",
+                     "--new " + uri + ": cannot open the database: " + e.description());
+  }
+  FormGenerator generator(*connection, uri);
+  const auto form = generator.generate(*o.newTable, o.friendlyNames.value_or(""), err);
+  out << form.dump(2) << "\n";
+  out.flush();
+  return out ? kExitOk : kExitFailed;
 }
 
 }  // namespace
@@ -141,6 +184,7 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
       return kExitFailed;
 #endif
     }
+    if (o.newUri) return WriteNewForm(o, out, err);
     if (o.transcript) {
       transcriptFile.open(*o.transcript, std::ios::binary | std::ios::trunc);
       if (!transcriptFile) Usage("--transcript " + *o.transcript + ": cannot write the file");

@@ -19,6 +19,8 @@ inline constexpr int kExitBadInput = 2;  // malformed form file, script or comma
 //   kivform FORM.json [--db URI|NAME=URI]... [--script FILE] [--locale NAME]
 //           [--settings FILE] [--today yyyy-mm-dd] [--save OUT.json]
 //           [--screenshot FILE.png] [--transcript FILE]
+//   kivform --new URI TABLE [--friendly-names TABLE]
+//           (the form file for a table on out, notes on its columns on err)
 int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
 }  // namespace kivform

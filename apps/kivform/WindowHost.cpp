@@ -12,6 +12,7 @@
 #include "kiv/host/MonthView.h"
 #include "kiv/host/UserControl.h"
 #include "kiv/qt/FormWindow.h"
+#include "kiv/qt/RecordPosition.h"
 #include "kiv/qt/Run.h"
 #include "kiv/runtime/Conversions.h"
 
@@ -88,6 +89,16 @@ void WindowHost::windowShown(kiv::qt::FormWindow& window) {
   for (const auto& line : widgets)
     block += "\n" + line;
   write(block);
+  // The record position the status bar shows, now and after every change.
+  if (kiv::qt::RecordPosition* position = window.recordPosition()) {
+    write("Status " + Quote(position->text().toStdString()));
+    if (!position->property("kivTranscribed").toBool()) {
+      position->setProperty("kivTranscribed", true);
+      QObject::connect(
+          position, &kiv::qt::RecordPosition::positionChanged, position,
+          [this](const QString& text) { write("Status " + Quote(text.toStdString())); });
+    }
+  }
 }
 
 void WindowHost::setToday(kiv::DateTime today) {

@@ -17,9 +17,10 @@ namespace kivform {
 // the run as it happens, one flushed line at a time, so a user debugging a
 // screen or a test driving it sees what happened:
 //
-//   Window frmScreen "Customers" id=2097158 at 0,0 size 480x304 widgets 31
+//   Window frmScreen "Customers" id=2097158 at 0,0 size 480x326 widgets 31
 //   Widget ctlForm.cmdNext at 61,8 size 24x24
 //   ...
+//   Status "Record 1 of 5"
 //   Event ctlForm.BeforeMove
 //   Window MsgBox "Save" id=2097170 at 288,308 size 429x72
 //   MsgBox title="Save" buttons=YesNo icon=Question prompt="Do you want..." -> Yes
@@ -30,6 +31,8 @@ namespace kivform {
 // A Window line comes once the window is on the screen, with its X window id
 // and place; for a form, the given number of Widget lines after it give each
 // visible control's place in that window (an inner widget as control.widget).
+// A Status line gives the record position the window's status bar shows,
+// once the window is on the screen and again whenever it changes.
 class WindowHost : public kiv::qt::QtHost {
  public:
   explicit WindowHost(std::ostream& out);

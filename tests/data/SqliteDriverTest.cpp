@@ -234,6 +234,46 @@ TEST(SqliteDriver, RepeatedStatementsAreServedFromTheCache) {
   EXPECT_EQ(rs->Fields().Count(), 3);
 }
 
+// The catalog's view of a table: declared types, NOT NULL, the key's order,
+// and names that need quotes; a name is data, never SQL text.
+TEST(SqliteDriver, DescribeTableReadsTheDeclaredSchema) {
+  auto c = Connection::OpenNew("sqlite::memory:");
+  c->Execute(
+      "CREATE TABLE Lines (Qty INTEGER NOT NULL, OrderNo INTEGER, \"Line No\" INTEGER, "
+      "Note VARCHAR(40), Price NUMERIC(10,2), Due DATE, Done BOOLEAN NOT NULL DEFAULT 0, "
+      "Blob, \"order\" TEXT, PRIMARY KEY (OrderNo, \"Line No\"));"
+      "CREATE TABLE \"My Table\" (x TEXT);"
+      "CREATE VIEW Late AS SELECT Qty FROM Lines");
+  Driver& driver = c->driver();
+  const TableSchema lines = driver.describeTable("LINES");
+  ASSERT_TRUE(lines.exists);
+  EXPECT_EQ(lines.reference, "LINES");  // the name as typed reads as the table
+  ASSERT_EQ(lines.columns.size(), 9u);
+  const TableColumn& qty = lines.columns[0];
+  EXPECT_EQ(qty.info.name, "Qty");
+  EXPECT_EQ(qty.info.type, adInteger);
+  EXPECT_TRUE(qty.notNull);
+  EXPECT_EQ(qty.keyPosition, 0);
+  EXPECT_EQ(lines.columns[1].keyPosition, 1);
+  EXPECT_EQ(lines.columns[2].keyPosition, 2);
+  EXPECT_FALSE(lines.columns[2].plainName);
+  EXPECT_EQ(lines.columns[3].info.type, adVarWChar);
+  EXPECT_EQ(lines.columns[3].info.definedSize, 40);
+  EXPECT_EQ(lines.columns[3].declaredType, "VARCHAR(40)");
+  EXPECT_EQ(lines.columns[4].info.numericScale, 2);
+  EXPECT_EQ(lines.columns[5].info.type, adDBDate);
+  EXPECT_EQ(lines.columns[6].info.type, adBoolean);
+  EXPECT_EQ(lines.columns[7].info.type, adVariant);  // no declared type
+  EXPECT_FALSE(lines.columns[8].plainName);          // a keyword
+  EXPECT_TRUE(lines.columns[3].plainName);
+
+  EXPECT_EQ(driver.describeTable("My Table").reference, "\"My Table\"");
+  EXPECT_TRUE(driver.describeTable("late").exists);
+  EXPECT_FALSE(driver.describeTable("Missing").exists);
+  EXPECT_FALSE(driver.describeTable("Lines'); DROP TABLE Lines; --").exists);
+  EXPECT_TRUE(driver.describeTable("Lines").exists);
+}
+
 TEST(SqliteDriver, ConnectionStringsAndErrors) {
   const auto dir =
       std::filesystem::temp_directory_path() / ("kiv-sqlite-conn-" + std::to_string(::getpid()));

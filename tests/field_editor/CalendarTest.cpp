@@ -99,5 +99,34 @@ TEST_F(CalendarTest, EscapeHandsBackTodayClosingLeavesTheTextAndEachShowStartsOn
   EXPECT_EQ(calendar.mnvMonth_View().Left(), 0);
 }
 
+// The keyboard alone chooses a date: the arrows move the day, Enter picks it.
+// A host whose calendar needs more room than the design size gets a form
+// that large (the form follows its calendar).
+TEST_F(CalendarTest, TheKeyboardAlonePicksADateAndTheFormFitsTheHostsCalendar) {
+  host.pushModalDriver([](Form& f) {
+    MonthView& view = dynamic_cast<frmCalendar&>(f).mnvMonth_View();
+    view.pressKey(key::Right);
+    view.pressKey(key::Down);
+    EXPECT_TRUE(f.IsLoaded());
+    view.pressKey(key::Return);
+  });
+  uni->cmdFunction_Click();
+  EXPECT_EQ(uni->Text(), "5/25/2024");
+
+  struct RoomyHost : HeadlessHost {
+    std::pair<double, double> MonthViewSize() const override { return {4200, 2400}; }
+  } roomy;
+  roomy.setToday(DateSerial(2024, 5, 17));
+  Host::SetCurrent(&roomy);
+  roomy.pushModalDriver([](Form& f) {
+    EXPECT_EQ(f.Width(), 4200);
+    EXPECT_EQ(f.Height(), 2400);
+    dynamic_cast<frmCalendar&>(f).mnvMonth_View().pickDate(DateSerial(2024, 1, 2));
+  });
+  uni->cmdFunction_Click();
+  Host::SetCurrent(&host);
+  EXPECT_EQ(uni->Text(), "1/2/2024");
+}
+
 }  // namespace
 }  // namespace kiv::test

@@ -1,6 +1,7 @@
 // The customers screen as a user runs it: kivform opens the window on a
 // private X server, and the test drives it with real X input (clicks on the
-// bar's buttons, typing, Enter and Escape in message boxes) in an American,
+// bar's buttons, typing, the calendar by mouse and by keys, Enter and Escape
+// in message boxes, the status bar's record position) in an American,
 // a British, a German and a container's plain desktop locale. What happened
 // is read from kivform's transcript and from the database; screenshots of
 // each locale go to the test's output folder.
@@ -197,12 +198,16 @@ TEST_P(CustomersWindowUnderX, BrowsesEditsAndSavesInTheDesktopsLocale) {
   t.waitFor("^Event uniSince\\.DataChanged \"" + Literal(ShownDate(user.dates, 2019, 3, 14)) +
             "\" False$");
   const ShownWindow main = t.waitForWindow("frmScreen");
+  t.waitFor("^Status \"Record 1 of 5\"$");
   screenshot("1-first-record", main.box);
 
-  // Moving over records nobody touched asks nothing.
+  // Moving over records nobody touched asks nothing; the status bar follows.
   const std::size_t browsing = t.position();
+  int record = 1;
   for (const char* code : {"C2", "C3", "C4", "C5"}) {
     click(main, "ctlForm.cmdNext");
+    // The record set moves (the status bar follows), then the fields fill.
+    t.waitFor("^Status \"Record " + std::to_string(++record) + " of 5\"$");
     t.waitFor(std::string("^Event uniCode\\.DataChanged \"") + code + "\"");
     t.waitFor("^Event ctlForm\\.AfterMove$");
   }
@@ -229,6 +234,20 @@ TEST_P(CustomersWindowUnderX, BrowsesEditsAndSavesInTheDesktopsLocale) {
             Literal(ShownDate(user.dates, std::stoi(picked[1]), std::stoi(picked[2]),
                               std::stoi(picked[3]))) +
             "\" False$");
+  // The keyboard alone: Ctrl+F in the date editor drops the calendar down,
+  // the arrow moves a day on from today, Enter takes it.
+  click(main, "uniSince.txtText1");
+  display->key("ctrl+f");
+  const ShownWindow dropped = t.waitForWindow("frmCalendar");
+  EXPECT_EQ(dropped.box.y, calendar.box.y);  // below the editor, as before
+  waitForFocus(dropped);
+  display->key("Right");
+  display->key("Return");
+  t.waitFor(R"(^Event frmCalendar\.mnvMonth_View\.DateClick 2024-03-02$)");
+  t.waitFor("^Modal closed frmCalendar$");
+  waitUntilGone(dropped);
+  t.waitFor("^Event uniSince\\.DataChanged \"" + Literal(ShownDate(user.dates, 2024, 3, 2)) +
+            "\" False$");
 
   // A changed record asks before it is left; Yes saves it.
   retype(main, "uniName.txtText1", user.name);
@@ -250,7 +269,7 @@ TEST_P(CustomersWindowUnderX, BrowsesEditsAndSavesInTheDesktopsLocale) {
   EXPECT_EQ(scalar("SELECT Name FROM Customers WHERE Code = 'C1'"), user.name);
   EXPECT_EQ(scalar("SELECT CreditLimit FROM Customers WHERE Code = 'C1'"), "1234.5");
   EXPECT_EQ(scalar("SELECT strftime('%Y-%m-%d', Since) FROM Customers WHERE Code = 'C1'"),
-            picked[1] + "-" + picked[2] + "-" + picked[3]);
+            "2024-03-02");
   EXPECT_EQ(scalar("SELECT Discount FROM Customers WHERE Code = 'C1'"), "0.05");
 
   // A refused save is reported in a box with OK alone; Escape answers it.

@@ -147,6 +147,42 @@ TEST_F(PgDriver, PrimaryKeysComeFromTheCatalogInKeyOrder) {
   EXPECT_EQ(driver().placeholder(3), "$3");
 }
 
+// The catalog's view of a table: types as a record set reads them, NOT NULL,
+// the key's order, names that need quotes, and how SQL text names the table.
+TEST_F(PgDriver, DescribeTableReadsTheCatalog) {
+  conn_->Execute(
+      "CREATE TABLE lines (qty integer NOT NULL, order_no integer, \"LineNo\" integer, "
+      "note varchar(40), price numeric(10,2), due date, done boolean NOT NULL DEFAULT false, "
+      "spot point, PRIMARY KEY (order_no, \"LineNo\"));"
+      "ALTER TABLE lines DROP COLUMN due;"
+      "CREATE TABLE \"Mixed Case\" (\"Code\" varchar(5) PRIMARY KEY);"
+      "CREATE TABLE \"user\" (id integer)");
+  const kiv::TableSchema lines = driver().describeTable("Lines");
+  ASSERT_TRUE(lines.exists);
+  EXPECT_EQ(lines.reference, "Lines");
+  ASSERT_EQ(lines.columns.size(), 7u);  // the dropped column is gone
+  EXPECT_EQ(lines.columns[0].info.name, "qty");
+  EXPECT_EQ(lines.columns[0].info.type, kiv::adInteger);
+  EXPECT_TRUE(lines.columns[0].notNull);
+  EXPECT_EQ(lines.columns[1].keyPosition, 1);
+  EXPECT_TRUE(lines.columns[1].notNull);  // a key column is NOT NULL
+  EXPECT_EQ(lines.columns[2].keyPosition, 2);
+  EXPECT_FALSE(lines.columns[2].plainName);
+  EXPECT_EQ(lines.columns[3].info.definedSize, 40);
+  EXPECT_EQ(lines.columns[3].declaredType, "character varying(40)");
+  EXPECT_EQ(lines.columns[4].info.numericScale, 2);
+  EXPECT_EQ(lines.columns[5].info.type, kiv::adBoolean);
+  EXPECT_EQ(lines.columns[6].info.type, kiv::adVariant);
+  EXPECT_EQ(lines.columns[6].declaredType, "point");
+
+  EXPECT_EQ(driver().describeTable("Mixed Case").reference, "\"Mixed Case\"");
+  EXPECT_EQ(driver().describeTable("user").reference, "\"user\"");
+  EXPECT_EQ(driver().describeTable(schema() + ".lines").columns.size(), 7u);
+  EXPECT_FALSE(driver().describeTable("missing").exists);
+  EXPECT_FALSE(driver().describeTable("x'); DROP TABLE lines; --").exists);
+  EXPECT_TRUE(driver().describeTable("lines").exists);
+}
+
 TEST_F(PgDriver, ServerErrorsCarryTheirMessageAndSqlstate) {
   conn_->Execute("CREATE TABLE k (id integer PRIMARY KEY, name varchar(3) UNIQUE)");
   conn_->Execute("INSERT INTO k VALUES (1, 'abc')");

@@ -15,6 +15,7 @@
 #include <sstream>
 #include <string>
 
+#include <QAccessible>
 #include <QApplication>
 #include <QDir>
 #include <QHeaderView>
@@ -37,6 +38,7 @@
 #include "kiv/qt/FormWindow.h"
 #include "kiv/qt/PeerFactory.h"
 #include "kiv/qt/QtHost.h"
+#include "kiv/qt/RecordPosition.h"
 #include "kiv/qt/Units.h"
 #include "kivform/Screen.h"
 
@@ -124,6 +126,13 @@ TEST_F(OrdersWindow, TheLinesAndTheCustomerNameFollowTheCurrentOrder) {
             (QStringList{"Line", "Product", "Description", "Quantity", "Unit price", "Amount"}));
   EXPECT_EQ(view->model()->rowCount(), 2);
   EXPECT_EQ(cell(1, 2), "Screwdriver set");
+  // A screen reader names the grid by the label above it and the display by
+  // the editor it describes.
+  EXPECT_EQ(QAccessible::queryAccessibleInterface(view)->text(QAccessible::Name), "Order lines");
+  EXPECT_EQ(QAccessible::queryAccessibleInterface(view)->role(), QAccessible::Table);
+  EXPECT_EQ(QAccessible::queryAccessibleInterface(name)->text(QAccessible::Name),
+            "Description of Customer code");
+  EXPECT_EQ(window->recordPosition()->text(), "Record 1 of 3");
   QDir().mkpath(QStringLiteral(KIV_QT_SCREENSHOT_DIR));
   EXPECT_TRUE(window->grab().save(QStringLiteral(KIV_QT_SCREENSHOT_DIR "/orders.png")));
 

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include <QAbstractItemView>
+#include <QAccessible>
 #include <QApplication>
 #include <QComboBox>
 #include <QDialog>
@@ -174,6 +175,20 @@ TEST_F(SearchWindow, FindSortAndAcceptWithRealClicksAndKeys) {
     QToolButton* findNext = Widget<QToolButton>(f.cmdFindNext());
     ASSERT_TRUE(field && type && find && grid && findNext);
     EXPECT_EQ(field->currentText(), "Customer code");
+    // Every part is named for a screen reader: by its label, caption or the dialog.
+    const auto named = [](QWidget* w) {
+      return QAccessible::queryAccessibleInterface(w)->text(QAccessible::Name).toStdString();
+    };
+    // (A list's name is its value on this platform; its label is a relation.)
+    EXPECT_EQ(field->accessibleName(), "Search Column");
+    EXPECT_EQ(type->accessibleName(), "Type of Search");
+    const auto labels = QAccessible::queryAccessibleInterface(field)->relations(QAccessible::Label);
+    ASSERT_EQ(labels.size(), 1);
+    EXPECT_EQ(labels.front().first->text(QAccessible::Name), "Search Column:");
+    EXPECT_EQ(named(find), "Find");
+    EXPECT_EQ(named(findNext), "Find");
+    EXPECT_EQ(named(grid), "Search");
+    EXPECT_EQ(named(Widget<QToolButton>(f.cmdOK())), "OK");
     EXPECT_EQ(grid->model()->headerData(1, Qt::Horizontal).toString(), "Customer name");
     EXPECT_EQ(grid->model()->rowCount(), 5);
 

@@ -73,6 +73,29 @@ inline bool NumericAsCurrency(const ColumnInfo& c) {
                                   c.numericScale <= 4 && c.precision - c.numericScale <= 14);
 }
 
+// One column of a table as the database declares it (Driver::describeTable).
+struct TableColumn {
+  // The name, type, text length, precision and scale as a query of the
+  // table reports them (what a record set over the table shows).
+  ColumnInfo info;
+  std::string declaredType;  // as declared: "VARCHAR(10)", "character varying(10)", "" for none
+  bool notNull = false;
+  int keyPosition = 0;  // 1-based place in the primary key; 0 outside it
+  // The column name reads as itself in SQL text without quotes (a plain
+  // identifier that the database does not fold to another spelling).
+  bool plainName = true;
+};
+
+// A table (or view) as the database declares it.
+struct TableSchema {
+  bool exists = false;
+  // How SQL text names the table: the name as given when it reads as the
+  // table unquoted, else the database's own spelling quoted (and qualified
+  // by its schema when that is not on the search path).
+  std::string reference;
+  std::vector<TableColumn> columns;  // in declared order
+};
+
 // Options of Driver::query.
 struct QueryOptions {
   // The caller may write rows back: a driver whose tables may lack a
@@ -131,6 +154,13 @@ class Driver {
   // How long a statement waits for a lock another session holds before it
   // fails with RaiseLocked, in milliseconds (0: fail at once).
   virtual void setLockTimeout(std::int32_t milliseconds) = 0;
+
+  // The columns of a table or view, read from the database's catalog. The
+  // name is taken as data (never spliced into SQL text): a table name as
+  // typed, case-insensitively for SQLite and as an unquoted or exact name
+  // (or schema.table) for PostgreSQL. A table that does not exist gives
+  // exists == false; other failures raise the driver errors.
+  virtual TableSchema describeTable(std::string_view table) = 0;
 
   // Placeholder text for the n-th parameter (1-based): "?1" for SQLite, "$1"
   // for PostgreSQL.

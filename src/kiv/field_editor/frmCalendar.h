@@ -23,6 +23,8 @@ class frmCalendar : public Form {
   static frmCalendar& Instance();
 
   std::string_view TypeName() const override { return "frmCalendar"; }
+  // It drops down from the date editor that opened it.
+  bool DropsDown() const override { return true; }
   const MemberTable& memberTable() const override;
 
   // The date handed back: written only by a pick or by Escape, never reset.

@@ -5,6 +5,7 @@
 #include "kiv/host/CommandButton.h"
 #include "kiv/host/Control.h"
 #include "kiv/host/Host.h"
+#include "kiv/host/MonthView.h"
 #include "kiv/host/UserControl.h"
 #include "kiv/runtime/Conversions.h"
 #include "kiv/runtime/Error.h"
@@ -196,6 +197,7 @@ void Form::load() {
   loaded_ = true;
   for (const auto& c : controls_) {
     if (auto* u = dynamic_cast<UserControl*>(c.get())) IgnoreErrors([&] { u->layout(); });
+    if (auto* view = dynamic_cast<MonthView*>(c.get())) IgnoreErrors([&] { view->fitToHost(); });
   }
   Form_Load();
   events.Load.raise();

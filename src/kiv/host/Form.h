@@ -51,6 +51,10 @@ class Form : public Dispatch {
   virtual double MinimumWidth() const { return 0; }
   virtual double MinimumHeight() const { return 0; }
   virtual int StartUpPosition() const { return 1; }
+  // A drop-down (a calendar opened from a date editor): a GUI host shows it
+  // without a border or title bar, beside the control that opened it (below
+  // it, or above when there is no room), kept on the screen.
+  virtual bool DropsDown() const { return false; }
 
   // ---- Controls
   // Adds a control at the end of the form's order (a control sits on one form).

@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "kiv/host/HeadlessHost.h"
+#include "kiv/host/MonthView.h"
 
 namespace kiv {
 
@@ -61,6 +62,10 @@ DateTime Host::Today() {
 void Host::setLocale(const Locale& locale) {
   locale_ = locale;
   Locale::SetCurrent(locale_);
+}
+
+std::pair<double, double> Host::MonthViewSize() const {
+  return {MonthView::kDesignWidth, MonthView::kDesignHeight};
 }
 
 void Host::PropertyChanged(Control&, std::string_view) {}

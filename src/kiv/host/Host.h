@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "kiv/runtime/Locale.h"
 #include "kiv/runtime/Variant.h"
@@ -96,6 +97,12 @@ class Host {
   // Shows a loaded form modally; returns when the form has unloaded. Called
   // by Form::Show(vbModal, owner), which loads the form first.
   virtual void ShowModal(Form& form, Dispatch* owner) = 0;
+
+  // The size, in twips, of a month calendar on this host's screen: the
+  // platform's calendar sizes itself so its month and day names show whole
+  // at the screen's font. A form makes its calendars at least this large
+  // when it loads. The base gives the calendar's design size.
+  virtual std::pair<double, double> MonthViewSize() const;
 
   // A control told the host that one of its persisted properties changed.
   virtual void PropertyChanged(Control& control, std::string_view name);

@@ -1,5 +1,6 @@
 #include "kiv/host/MonthView.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "kiv/host/Host.h"
@@ -8,7 +9,13 @@
 namespace kiv {
 
 MonthView::MonthView(std::string name) : Control(std::move(name)), value_(Host::Current().Today()) {
-  Move(0, 0, 2820, 2370);
+  Move(0, 0, kDesignWidth, kDesignHeight);
+}
+
+void MonthView::fitToHost() {
+  const auto [width, height] = Host::Current().MonthViewSize();
+  if (width > Width() || height > Height())
+    Move(Left(), Top(), std::max(width, Width()), std::max(height, Height()));
 }
 
 void MonthView::Value(DateTime value) {
@@ -36,10 +43,17 @@ bool MonthView::dblPickDate(DateTime date) {
   return true;
 }
 
-// The arrow keys move the highlighted day; PageUp and PageDown a month.
-void MonthView::applyKeyDown(std::int16_t keyCode, std::int16_t) {
+// The arrow keys move the highlighted day; PageUp and PageDown a month;
+// Enter picks the highlighted day.
+void MonthView::applyKeyDown(std::int16_t keyCode, std::int16_t shift) {
   double step = 0;
   switch (keyCode) {
+    case key::Return: {
+      if (shift != 0) return;
+      DateTime picked = value_;
+      events.DateClick.raise(picked);
+      return;
+    }
     case key::Left:
       step = -1;
       break;

@@ -12,10 +12,20 @@ namespace kiv {
 // The month calendar. Value is a date (the time part is dropped). A user's
 // pick of a day (pickDate) focuses the calendar, sets Value and raises
 // DateClick with the date; dblPickDate then raises DateDblClick as well.
-// Its design size is 2820 x 2370 twips.
+// The arrow keys and PageUp/PageDown move the highlighted day; Enter picks
+// it (DateClick), as a click on it does, so a keyboard alone can choose.
+// Its design size is 2820 x 2370 twips; a form that loads it makes it at
+// least as large as the host's calendar needs (Host::MonthViewSize), as the
+// platform's calendar sizes itself to its font.
 class MonthView : public Control {
  public:
+  static constexpr double kDesignWidth = 2820;
+  static constexpr double kDesignHeight = 2370;
+
   explicit MonthView(std::string name = "");
+
+  // Grows the calendar to the size the current host's calendar needs.
+  void fitToHost();
 
   DateTime Value() const { return value_; }
   void Value(DateTime value);

@@ -4,6 +4,7 @@
 #include <QMouseEvent>
 
 #include "kiv/host/CommandButton.h"
+#include "kiv/qt/AccessibleNames.h"
 
 // The icons are compiled into the static library: register them once.
 static void RegisterIcons() {
@@ -57,6 +58,13 @@ void CommandButtonPeer::showProperty(std::string_view name) {
     }
   }
   if (all || name == "ToolTipText") tool->setToolTip(QString::fromStdString(button->ToolTipText()));
+  if (all || name == "ToolTipText" || name == "Caption") {
+    // A picture button is named by its tool tip, a captioned one by its caption.
+    const QString named = button->ToolTipText().empty()
+                              ? ShownCaption(button->Caption())
+                              : QString::fromStdString(button->ToolTipText());
+    if (!named.isEmpty()) tool->setAccessibleName(named);
+  }
   if (all || name == "BackColor") {
     showColours(button->BackColor(), colour::ButtonText, QPalette::Button, QPalette::ButtonText);
   }

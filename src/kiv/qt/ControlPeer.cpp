@@ -55,6 +55,7 @@ void ControlPeer::propertyChanged(Control&, std::string_view name) {
   Mirror mirror(*this);
   if (name == "Enabled") {
     widget_->setEnabled(control_->Enabled());
+    keepFocus();
   } else if (name == "Visible") {
     showVisible();
   } else if (name == "Name") {
@@ -77,9 +78,26 @@ void ControlPeer::showGeometry() {
                                      control_->Height(), widget_));
 }
 
+int& ControlPeer::MirroringAny() {
+  thread_local int depth = 0;
+  return depth;
+}
+
 void ControlPeer::showVisible() {
   // A widget without a parent would become a window of its own: only hide it.
   if (widget_->parentWidget() || !control_->Visible()) widget_->setVisible(control_->Visible());
+  keepFocus();
+}
+
+void ControlPeer::keepFocus() {
+  // A control that re-lays itself out keeps the focus: Qt moved it off the
+  // widget while it was hidden or disabled, so it comes back.
+  if (control_->HasFocus() && widget_->isVisible() && widget_->isEnabled() &&
+      !widget_->hasFocus()) {
+    focusing_ = true;
+    widget_->setFocus(Qt::OtherFocusReason);
+    focusing_ = false;
+  }
 }
 
 void ControlPeer::visibilityChanged(Control&, bool) {
@@ -248,6 +266,9 @@ bool ControlPeer::eventFilter(QObject* watched, QEvent* event) {
       const auto reason = static_cast<QFocusEvent*>(event)->reason();
       // The window coming back or a popup closing does not move the form's focus.
       if (reason == Qt::ActiveWindowFocusReason || reason == Qt::PopupFocusReason) break;
+      // Qt moved the focus off a widget a peer hid or disabled: the form's
+      // focus stays where it is, as the model keeps it.
+      if (MirroringAny() > 0) break;
       if (focusing_ || control_->HasFocus() || !control_->CanFocus()) break;
       if (reason == Qt::MouseFocusReason) {
         // Qt focuses before it delivers the press; the press's MouseDown comes

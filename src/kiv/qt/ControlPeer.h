@@ -77,10 +77,19 @@ class ControlPeer : public QObject, public WidgetPeer {
   // Whether the peer itself is writing to the widget (its signals are echoes).
   bool mirroring() const { return mirroring_ > 0; }
   struct Mirror {
-    explicit Mirror(ControlPeer& p) : peer(p) { ++peer.mirroring_; }
-    ~Mirror() { --peer.mirroring_; }
+    explicit Mirror(ControlPeer& p) : peer(p) {
+      ++peer.mirroring_;
+      ++MirroringAny();
+    }
+    ~Mirror() {
+      --peer.mirroring_;
+      --MirroringAny();
+    }
     ControlPeer& peer;
   };
+  // How many peers are writing to their widgets right now. Qt moves its
+  // focus off a widget a peer hides; that move is Qt's, not the user's.
+  static int& MirroringAny();
   // Paints the widget's background and text roles with host colours.
   void showColours(std::int32_t back, std::int32_t fore,
                    QPalette::ColorRole backRole = QPalette::Base,
@@ -92,6 +101,7 @@ class ControlPeer : public QObject, public WidgetPeer {
  private:
   void showGeometry();
   void showVisible();
+  void keepFocus();
 
   Control* control_;
   QPointer<QWidget> widget_;

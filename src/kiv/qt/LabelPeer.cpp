@@ -1,28 +1,9 @@
 #include "kiv/qt/LabelPeer.h"
 
 #include "kiv/host/Label.h"
+#include "kiv/qt/AccessibleNames.h"
 
 namespace kiv::qt {
-
-namespace {
-
-QString ShownCaption(const std::string& caption) {
-  const QString text = QString::fromStdString(caption);
-  QString shown;
-  for (qsizetype i = 0; i < text.size(); ++i) {
-    if (text.at(i) == QLatin1Char('&')) {
-      if (i + 1 < text.size() && text.at(i + 1) == QLatin1Char('&')) {
-        shown += QLatin1Char('&');
-        ++i;
-      }
-      continue;
-    }
-    shown += text.at(i);
-  }
-  return shown;
-}
-
-}  // namespace
 
 LabelPeer::LabelPeer(Label& label, QWidget* parent) : ControlPeer(label, new QLabel(parent)) {
   this->label()->setTextFormat(Qt::PlainText);
@@ -33,7 +14,10 @@ void LabelPeer::showProperty(std::string_view name) {
   auto* model = static_cast<Label*>(control());
   const bool all = name.empty();
   if (all || name == "Caption") {
-    label()->setText(ShownCaption(model->Caption()));
+    // With a buddy, Qt shows the access key underlined and takes it to the
+    // buddy; without one the marks are dropped.
+    label()->setText(label()->buddy() ? QString::fromStdString(model->Caption())
+                                      : ShownCaption(model->Caption()));
     fitCaption();
   }
   if (all || name == "Alignment") {

@@ -25,6 +25,11 @@ class MonthViewPeer : public ControlPeer {
   explicit MonthViewPeer(MonthView& view, QWidget* parent = nullptr);
   QCalendarWidget* calendar() const { return static_cast<QCalendarWidget*>(widget()); }
 
+  // The size, in pixels, a calendar needs to show its month and its day
+  // names whole ("Mon", "Di.") at the application's font and the default
+  // locale: what the host reports as a month calendar's size.
+  static QSize FittedSize();
+
  protected:
   void showProperty(std::string_view name) override;
   bool mousePressed(QMouseEvent& event) override;

@@ -1,5 +1,7 @@
 #include "kiv/qt/QtHost.h"
 
+#include <algorithm>
+
 #include <QApplication>
 #include <QCursor>
 #include <QDialog>
@@ -12,8 +14,11 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include "kiv/host/Control.h"
 #include "kiv/host/Form.h"
 #include "kiv/qt/FormWindow.h"
+#include "kiv/qt/MonthViewPeer.h"
+#include "kiv/qt/PeerFactory.h"
 #include "kiv/qt/Units.h"
 #include "kiv/runtime/Error.h"
 
@@ -134,6 +139,32 @@ class NeedsAButton : public QObject {
   }
 };
 
+// Where a control of the screen stands, in global coordinates (empty when it
+// is not shown).
+QRect ScreenRectOf(Dispatch* owner) {
+  const auto* control = dynamic_cast<Control*>(owner);
+  QWidget* widget = control ? WidgetOf(*control) : nullptr;
+  if (!widget || !widget->isVisible()) return {};
+  return QRect(widget->mapToGlobal(QPoint(0, 0)), widget->size());
+}
+
+// Puts a drop-down below its anchor, or above it when the screen has no room
+// below, and keeps it on the anchor's screen.
+void DropDownBeside(QWidget& popup, const QRect& anchor) {
+  QScreen* screen = QGuiApplication::screenAt(anchor.center());
+  if (!screen) screen = popup.screen();
+  if (!screen) return;
+  const QRect area = screen->availableGeometry();
+  const QSize size = popup.frameGeometry().size();
+  int y = anchor.bottom() + 1;
+  if (y + size.height() > area.bottom() + 1 && anchor.top() - size.height() >= area.top())
+    y = anchor.top() - size.height();
+  const int x = std::clamp(anchor.left(), area.left(),
+                           std::max(area.left(), area.right() + 1 - size.width()));
+  y = std::clamp(y, area.top(), std::max(area.top(), area.bottom() + 1 - size.height()));
+  popup.move(x, y);
+}
+
 char SingleChar(const QString& text, char fallback) {
   if (text.size() == 1 && text.at(0).unicode() < 0x80)
     return static_cast<char>(text.at(0).unicode());
@@ -238,7 +269,7 @@ void QtHost::SaveSetting(std::string_view app, std::string_view section, std::st
   }
 }
 
-void QtHost::ShowModal(Form& form, Dispatch*) {
+void QtHost::ShowModal(Form& form, Dispatch* owner) {
   QDialog dialog(QApplication::activeWindow());
   dialog.setModal(true);
   auto* layout = new QVBoxLayout(&dialog);
@@ -251,7 +282,11 @@ void QtHost::ShowModal(Form& form, Dispatch*) {
                            TwipsToPixels(form.MinimumHeight(), window));
   }
   dialog.resize(window->size());
-  if (form.StartUpPosition() == 2) {
+  const QRect anchor = form.DropsDown() ? ScreenRectOf(owner) : QRect();
+  if (form.DropsDown()) dialog.setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint);
+  if (!anchor.isEmpty()) {
+    DropDownBeside(dialog, anchor);
+  } else if (form.StartUpPosition() == 2) {
     if (QScreen* screen = dialog.screen()) {
       QRect frame(QPoint(), dialog.size());
       frame.moveCenter(screen->availableGeometry().center());
@@ -279,6 +314,12 @@ void QtHost::ShowModal(Form& form, Dispatch*) {
   form.events.Unload.disconnect(unloadId);
   form.events.PropertyChanged.disconnect(changeId);
   dialog.hide();
+}
+
+std::pair<double, double> QtHost::MonthViewSize() const {
+  if (!QApplication::instance()) return Host::MonthViewSize();
+  const QSize fitted = MonthViewPeer::FittedSize();
+  return {PixelsToTwips(fitted.width()), PixelsToTwips(fitted.height())};
 }
 
 void QtHost::setLocale(const Locale& locale) {

@@ -37,7 +37,12 @@ class QtHost : public Host {
                          std::string_view defaultValue = "") override;
   void SaveSetting(std::string_view app, std::string_view section, std::string_view key,
                    std::string_view value) override;
+  // A drop-down form (Form::DropsDown) opens without a frame below the
+  // control that opened it (above it when there is no room), on the screen.
   void ShowModal(Form& form, Dispatch* owner) override;
+  // A calendar as large as its month and day names need at the desktop's
+  // font (never smaller than its design size).
+  std::pair<double, double> MonthViewSize() const override;
   // Qt's own widgets (the calendar's month and day names and its first day
   // of the week) take the same regional settings.
   void setLocale(const Locale& locale) override;

@@ -16,6 +16,12 @@ class UserControlPeer : public ControlPeer {
  public:
   explicit UserControlPeer(UserControl& control, QWidget* parent = nullptr);
 
+ signals:
+  // A property of the control changed (its name; "" when all are shown
+  // again): what sits around the control (a status bar, accessible names)
+  // follows it.
+  void propertyShown(const QString& name);
+
  protected:
   void showProperty(std::string_view name) override;
 };

@@ -209,6 +209,63 @@ class PostgresDriver final : public Driver {
     return columns;
   }
 
+  TableSchema describeTable(std::string_view table) override {
+    // The table found as primaryKey finds it (tables, views, materialized
+    // views, partitioned and foreign tables), and whether the name as given
+    // reads as that table without quotes.
+    static constexpr const char* kTableSql =
+        "SELECT c.oid, n.nspname, c.relname, pg_table_is_visible(c.oid),"
+        "  ($1::text ~ '^[A-Za-z_][A-Za-z0-9_]*$' AND lower($1::text) = c.relname::text"
+        "   AND pg_table_is_visible(c.oid) AND NOT EXISTS (SELECT 1 FROM pg_get_keywords() k"
+        "   WHERE k.word = lower($1::text) AND k.catcode <> 'U'))"
+        " FROM pg_class c JOIN pg_namespace n ON n.oid = c.relnamespace"
+        " WHERE c.relkind IN ('r', 'v', 'm', 'p', 'f') AND ("
+        "  (c.relname::text IN ($1::text, lower($1::text)) AND pg_table_is_visible(c.oid))"
+        "   OR n.nspname || '.' || c.relname = $1::text)"
+        " ORDER BY (c.relname::text = $1::text OR n.nspname || '.' || c.relname = $1::text) DESC"
+        " LIMIT 1";
+    static constexpr const char* kColumnsSql =
+        "SELECT a.attname, format_type(a.atttypid, a.atttypmod), a.attnotnull,"
+        "  COALESCE((SELECT array_position(i.indkey::int2[], a.attnum)"
+        "   - array_lower(i.indkey::int2[], 1) + 1 FROM pg_index i"
+        "   WHERE i.indrelid = a.attrelid AND i.indisprimary), 0),"
+        "  (a.attname::text ~ '^[a-z_][a-z0-9_]*$' AND NOT EXISTS (SELECT 1"
+        "   FROM pg_get_keywords() k WHERE k.word = a.attname::text AND k.catcode <> 'U'))"
+        " FROM pg_attribute a WHERE a.attrelid = $1::text::oid AND a.attnum > 0"
+        " AND NOT a.attisdropped ORDER BY a.attnum";
+    TableSchema schema;
+    Result found = run(kTableSql, {Param{Variant(std::string(table)), adVarWChar}}, true);
+    if (PQntuples(found.get()) == 0) return schema;
+    const std::string oid = PQgetvalue(found.get(), 0, 0);
+    const std::string nspname = PQgetvalue(found.get(), 0, 1);
+    const std::string relname = PQgetvalue(found.get(), 0, 2);
+    const bool visible = PQgetvalue(found.get(), 0, 3)[0] == 't';
+    const bool plain = PQgetvalue(found.get(), 0, 4)[0] == 't';
+    const std::string quoted =
+        Driver::quoteIdentifier(nspname) + "." + Driver::quoteIdentifier(relname);
+    schema.exists = true;
+    schema.reference = plain     ? std::string(table)
+                       : visible ? Driver::quoteIdentifier(relname)
+                                 : quoted;
+    // The types as a query of the table reads them, so they are those a
+    // record set over it shows.
+    const ResultSet shape = query("SELECT * FROM " + quoted + " WHERE false", {}, {});
+    Result columns = run(kColumnsSql, {Param{Variant(oid), adVarWChar}}, true);
+    const int n = PQntuples(columns.get());
+    for (int r = 0; r < n; ++r) {
+      TableColumn column;
+      if (static_cast<std::size_t>(r) < shape.columns.size())
+        column.info = shape.columns[static_cast<std::size_t>(r)];
+      column.info.name = PQgetvalue(columns.get(), r, 0);
+      column.declaredType = PQgetvalue(columns.get(), r, 1);
+      column.notNull = PQgetvalue(columns.get(), r, 2)[0] == 't';
+      column.keyPosition = std::atoi(PQgetvalue(columns.get(), r, 3));
+      column.plainName = PQgetvalue(columns.get(), r, 4)[0] == 't';
+      schema.columns.push_back(std::move(column));
+    }
+    return schema;
+  }
+
   std::string placeholder(int n) const override { return "$" + std::to_string(n); }
 
   // A table off the search path is named "schema.table" in ColumnInfo; its

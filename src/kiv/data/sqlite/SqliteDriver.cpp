@@ -555,6 +555,53 @@ std::vector<std::string> SqliteDriver::primaryKey(std::string_view table) {
   return names;
 }
 
+namespace {
+
+// A name SQL text can write without quotes: letters, digits and
+// underscores, not starting with a digit, and no keyword.
+bool IsPlainName(std::string_view name) {
+  if (name.empty() || std::isdigit(static_cast<unsigned char>(name.front()))) return false;
+  for (char c : name)
+    if (!std::isalnum(static_cast<unsigned char>(c)) && c != '_') return false;
+  return !sqlite3_keyword_check(name.data(), static_cast<int>(name.size()));
+}
+
+}  // namespace
+
+TableSchema SqliteDriver::describeTable(std::string_view table) {
+  if (!db_) throw Error(err::ConnectionUnusable, "Connection");
+  // The table info covers tables and views of every attached schema; a name
+  // that is neither gives no rows.
+  sqlite3_stmt* st =
+      prepare("SELECT name, type, \"notnull\", pk FROM pragma_table_info(?1) ORDER BY cid");
+  sqlite3_bind_text(st, 1, table.data(), static_cast<int>(table.size()), SQLITE_TRANSIENT);
+  TableSchema schema;
+  int rc;
+  while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
+    TableColumn column;
+    column.info.name = std::string(ColumnText(st, 0));
+    column.declaredType = std::string(ColumnText(st, 1));
+    const DeclaredType declared = MapDeclaredType(column.declaredType);
+    column.info.type = declared.type;
+    column.info.definedSize = declared.size;
+    column.info.precision = declared.precision;
+    column.info.numericScale = declared.scale;
+    column.info.baseTable = std::string(table);
+    column.info.baseColumn = column.info.name;
+    column.notNull = sqlite3_column_int(st, 2) != 0;
+    column.keyPosition = sqlite3_column_int(st, 3);
+    column.plainName = IsPlainName(column.info.name);
+    schema.columns.push_back(std::move(column));
+  }
+  sqlite3_reset(st);
+  sqlite3_clear_bindings(st);
+  if (rc != SQLITE_DONE) raise(sqlite3_extended_errcode(db_));
+  schema.exists = !schema.columns.empty();
+  if (schema.exists)
+    schema.reference = IsPlainName(table) ? std::string(table) : quoteIdentifier(table);
+  return schema;
+}
+
 ResultSet SqliteDriver::query(std::string_view sql, const std::vector<Param>& params,
                               const QueryOptions& options) {
   if (!db_) throw Error(err::ConnectionUnusable, "Connection");

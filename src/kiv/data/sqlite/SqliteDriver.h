@@ -74,6 +74,7 @@ class SqliteDriver : public Driver {
                   const QueryOptions& options = {}) override;
   std::int64_t execute(std::string_view sql, const std::vector<Param>& params = {}) override;
   std::vector<std::string> primaryKey(std::string_view table) override;
+  TableSchema describeTable(std::string_view table) override;
   std::string placeholder(int n) const override;
   std::string equalsExpression(const std::string& quotedColumn, const ColumnInfo& column,
                                const std::string& placeholder) const override;

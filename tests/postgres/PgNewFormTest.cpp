@@ -1,0 +1,60 @@
+// kivform --new over PostgreSQL: a screen made from a table's catalog saves
+// and finds a record; a missing table is an error naming it.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "kiv/data/Connection.h"
+#include "kivform/Runner.h"
+#include "postgres/PgTestSupport.h"
+
+namespace kivtest::pg {
+namespace {
+
+namespace fs = std::filesystem;
+
+TEST(PgNewForm, AScreenFromTheCatalogSavesAndFindsARecord) {
+  const std::string uri = FreshSchema();
+  {
+    auto db = kiv::Connection::OpenNew(uri);
+    db->Execute(
+        "CREATE TABLE customers (code varchar(10) PRIMARY KEY, name varchar(60) NOT NULL, "
+        "credit numeric(10,2), since date, active boolean NOT NULL DEFAULT true, pic bytea);"
+        "INSERT INTO customers VALUES ('C1', 'Smith', 10, '2024-01-02', true, NULL)");
+  }
+  const fs::path dir = fs::temp_directory_path() / ("kiv-pg-new-" + std::to_string(::getpid()));
+  fs::create_directories(dir);
+  std::ostringstream out, err;
+  ASSERT_EQ(kivform::Run({"--new", uri, "Customers"}, out, err), kivform::kExitOk) << err.str();
+  EXPECT_NE(err.str().find("column 'pic' of Customers has the type 'bytea'"), std::string::npos)
+      << err.str();
+  std::ofstream(dir / "customers.json") << out.str();
+  std::ofstream(dir / "add.script")
+      << "click ctlForm.cmdAdd\n"
+         "focus unicode\ntype unicode \"C2\"\nfocus uniname\ntype uniname \"O'Brien\"\n"
+         "focus unicredit\ntype unicredit \"12.5\"\ntick uniactive\nclick ctlForm.cmdSave\n"
+         "expect no message\n"
+         "expect sql \"SELECT name FROM customers WHERE code = 'C2' AND credit = 12.50\" "
+         "\"O'Brien\"\n"
+         "click ctlForm.cmdFirst\nclick ctlForm.cmdSearch\nsearch column \"name\"\n"
+         "search find \"o'brien\"\nsearch ok\nexpect unicode.Text \"C2\"\n";
+  std::ostringstream run, runErr;
+  EXPECT_EQ(
+      kivform::Run({(dir / "customers.json").string(), "--script", (dir / "add.script").string()},
+                   run, runErr),
+      kivform::kExitOk)
+      << run.str() << runErr.str();
+
+  std::ostringstream none, noneErr;
+  EXPECT_EQ(kivform::Run({"--new", uri, "invoices"}, none, noneErr), kivform::kExitBadInput);
+  EXPECT_NE(noneErr.str().find("'invoices'"), std::string::npos) << noneErr.str();
+  fs::remove_all(dir);
+  DropSchema(uri);
+}
+
+}  // namespace
+}  // namespace kivtest::pg
