@@ -71,6 +71,13 @@ void DataGridPeer::showColumns() {
     tableView()->setColumnWidth(i, TwipsToPixels(column.Width(), tableView()));
   }
   showSortIndicator();
+  // A column is never narrower than its caption (with room for the sort
+  // indicator), so friendly captions stay readable at the default widths.
+  QHeaderView* header = tableView()->horizontalHeader();
+  for (std::int32_t i = 0; i < columns.Count(); ++i) {
+    const int needed = header->sectionSizeHint(i);
+    if (header->sectionSize(i) < needed) tableView()->setColumnWidth(i, needed);
+  }
 }
 
 void DataGridPeer::showSortIndicator() {
