@@ -45,7 +45,10 @@ std::int32_t Field::ActualSize() const {
 }
 
 const Variant& Field::Value() const {
-  return owner().fieldValue(index_);
+  // owner()'s test, here without a call: a walk reads millions of values.
+  if (owner_.expired() || !impl_->open || impl_->generation != generation_)
+    throw Error(err::ObjectClosed, "Field");
+  return impl_->fieldValue(index_);
 }
 void Field::Value(const Variant& value) {
   owner().setFieldValue(index_, value);

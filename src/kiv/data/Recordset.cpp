@@ -158,6 +158,21 @@ const Variant& Recordset::Impl::cachedValue(CachedValue& slot, std::uint32_t row
   return slot.value;
 }
 
+void Recordset::Impl::loadCurrentRow(std::uint32_t row) {
+  currentRow = UINT32_MAX;  // until every value is read
+  if (const Variant* saved = savedRow(row)) {
+    for (std::size_t f = 0; f < fieldColumn.size(); ++f)
+      currentValues[f] = saved[fieldColumn[f]];
+  } else {
+    store->readRow(row, fieldColumn.data(), fieldColumn.size(), currentValues.data());
+  }
+  currentRow = row;
+}
+
+void Recordset::Impl::NoCurrentRecord() {
+  throw Error(err::NoCurrentRecord, kSource);
+}
+
 std::vector<Variant> Recordset::Impl::rowValues(std::uint32_t row) const {
   if (const Variant* saved = savedRow(row)) return std::vector<Variant>(saved, saved + stride);
   std::vector<Variant> values(stride);
@@ -167,6 +182,7 @@ std::vector<Variant> Recordset::Impl::rowValues(std::uint32_t row) const {
 }
 
 void Recordset::Impl::saveRow(std::uint32_t row, std::vector<Variant> values) {
+  if (row == currentRow) currentRow = UINT32_MAX;
   const auto [it, added] = savedAt.try_emplace(row, savedValues.size());
   if (added) {
     savedValues.insert(savedValues.end(), std::make_move_iterator(values.begin()),
@@ -174,14 +190,6 @@ void Recordset::Impl::saveRow(std::uint32_t row, std::vector<Variant> values) {
   } else {
     std::move(values.begin(), values.end(), savedValues.begin() + it->second);
   }
-}
-
-const Variant& Recordset::Impl::fieldValue(std::int32_t field) {
-  fieldInfo(field);
-  const auto col = static_cast<std::size_t>(fieldColumn[static_cast<std::size_t>(field)]);
-  if (editMode != adEditNone) return buffer[col];
-  if (!hasCurrent()) throw Error(err::NoCurrentRecord, kSource);
-  return cachedValue(fieldValues[static_cast<std::size_t>(field)], rowAt(pos), col);
 }
 
 void Recordset::Impl::setFieldValue(std::int32_t field, const Variant& value) {
@@ -428,7 +436,8 @@ void Recordset::adopt(std::shared_ptr<RowStore> store, const Impl* original) {
     items.push_back(
         std::make_shared<Field>(impl_, static_cast<std::int32_t>(items.size()), d.generation));
   }
-  d.fieldValues.assign(items.size(), {});
+  d.currentRow = UINT32_MAX;
+  d.currentValues.assign(items.size(), Variant());
   d.gridValues.assign(items.size(), {});
   d.fields = std::make_shared<kiv::Fields>(std::move(items));
   events.RecordsetChangeComplete.raise();
@@ -457,7 +466,8 @@ void Recordset::Close() {
   d.onDeleted = false;
   d.stride = 0;
   d.sortText.clear();
-  d.fieldValues.clear();
+  d.currentRow = UINT32_MAX;
+  d.currentValues.clear();
   d.gridValues.clear();
   d.fields = std::make_shared<kiv::Fields>();
   events.RecordsetChangeComplete.raise();
@@ -539,6 +549,7 @@ bool Recordset::EOF() const {
   Impl& d = *impl_;
   d.requireOpen();
   if (d.editMode == adEditAdd || d.onDeleted) return false;
+  if (d.pos >= 0 && d.pos < static_cast<std::int64_t>(d.visibleCount())) return false;
   return (d.pos >= 0 && !d.reach(d.pos)) || !d.reach(0);
 }
 
@@ -574,6 +585,12 @@ void Recordset::Move(std::int32_t numRecords, const Variant& start) {
   Impl& d = *impl_;
   d.requireOpen();
   if (d.editMode != adEditNone) Update();
+  if (start.isEmpty() && !d.onDeleted && d.pos >= 0 && numRecords != 0 && d.pos + numRecords >= 0 &&
+      d.pos + numRecords < static_cast<std::int64_t>(d.visibleCount())) {
+    d.pos += numRecords;  // from a row to a row held: the common walk
+    events.MoveComplete.raise();
+    return;
+  }
   std::int64_t target;
   if (!start.isEmpty()) {
     Bookmark(start);  // 3001 for an unknown row; makes it current

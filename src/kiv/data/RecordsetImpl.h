@@ -88,15 +88,16 @@ struct Recordset::Impl {
   std::string writeProblem;
   std::string keyProblem;
 
-  // The last value read of each field (Field::Value) and for the grid
-  // (ValueAt), kept so reading a value allocates nothing once its buffer
-  // is large enough.
+  // The values of the row Field::Value last read (all fields at once: a
+  // screen reads every field of a row), and the last value the grid read
+  // of each field (ValueAt): kept so that reading allocates nothing once
+  // the text buffers are large enough.
+  std::uint32_t currentRow = UINT32_MAX;
+  std::vector<Variant> currentValues;
   struct CachedValue {
     std::uint32_t row = UINT32_MAX;
-    std::uint64_t version = 0;
     Variant value;
   };
-  std::vector<CachedValue> fieldValues;
   std::vector<CachedValue> gridValues;
 
   const std::vector<ColumnInfo>& columns() const { return store->columns(); }
@@ -138,6 +139,8 @@ struct Recordset::Impl {
     return store->value(row, static_cast<int>(column));
   }
   const Variant& cachedValue(CachedValue& slot, std::uint32_t row, std::size_t column) const;
+  // Reads the values of a row into currentValues.
+  void loadCurrentRow(std::uint32_t row);
   // All values of a row.
   std::vector<Variant> rowValues(std::uint32_t row) const;
   // Saves a row's values here (an edit saved, a row read again).
@@ -160,7 +163,16 @@ struct Recordset::Impl {
   void requireUpdatable() const;
   // Field access for Field.
   const ColumnInfo& fieldInfo(std::int32_t field) const;
-  const Variant& fieldValue(std::int32_t field);
+  // The value of a field (of this generation) at the current row.
+  const Variant& fieldValue(std::int32_t field) {
+    if (editMode != adEditNone)
+      return buffer[static_cast<std::size_t>(fieldColumn[static_cast<std::size_t>(field)])];
+    if (!hasCurrent()) NoCurrentRecord();
+    const std::uint32_t row = rowAt(pos);
+    if (row != currentRow) loadCurrentRow(row);
+    return currentValues[static_cast<std::size_t>(field)];
+  }
+  [[noreturn]] static void NoCurrentRecord();
   void setFieldValue(std::int32_t field, const Variant& value);
   Variant originalValue(std::int32_t field) const;
 };

@@ -140,6 +140,9 @@ class RowStore {
   // A value of a held row.
   Cell cell(std::uint32_t row, int column) const;
   void read(std::uint32_t row, int column, Variant& out) const;
+  // The values of one row's columns (count of them, listed in `columns`).
+  void readRow(std::uint32_t row, const std::int32_t* columns, std::size_t count,
+               Variant* out) const;
   Variant value(std::uint32_t row, int column) const {
     Variant v;
     read(row, column, v);

@@ -88,6 +88,18 @@ class Variant {
     else
       value_.emplace<std::string>(text);
   }
+  // Sets a value of a plain subtype in place: Null, Integer, Long, Double,
+  // Currency, Date or Boolean (cheaper than assigning a new Variant when the
+  // subtype stays the same).
+  template <class T>
+  requires(std::same_as<T, NullValue> || std::same_as<T, std::int16_t> ||
+           std::same_as<T, std::int32_t> || std::same_as<T, double> || std::same_as<T, Currency> ||
+           std::same_as<T, DateTime> || std::same_as<T, bool>) void assign(T v) {
+    if (auto* p = std::get_if<T>(&value_))
+      *p = v;
+    else
+      value_.template emplace<T>(v);
+  }
 
   VarType type() const;
   // The host's TypeName for the subtype ("Integer", "String", "Nothing", "Variant()", ...).

@@ -70,10 +70,11 @@ class BackgroundRead;
 // lock that keeps other connections from committing, ends promptly however
 // long the record set waits. The record set takes the rows from it when an
 // operation needs them. Other statements of the connection that only read
-// run between the thread's turns; one that writes (and closing the
-// connection) first waits for the reads to finish, so a save never shows in
-// a result opened before it. A function the application registers on the
-// connection (handle()) may run on that thread while it reads.
+// run between the thread's turns (in a WAL database they see the data as
+// the read under way does); one that writes (and closing the connection)
+// first waits for the reads to finish, so a save never shows in a result
+// opened before it. A function the application registers on the connection
+// (handle()) may run on that thread while it reads.
 class SqliteDriver : public Driver {
  public:
   // Opens (creating when missing) the database file, or ":memory:".
