@@ -518,22 +518,26 @@ class PostgresDriver final : public Driver {
       return;
     }
     const ExecStatusType status = PQresultStatus(res.get());
-    if (status == PGRES_SINGLE_TUPLE) {
+    if (status == PGRES_SINGLE_TUPLE || status == PGRES_TUPLES_OK) {
+      // One row in single-row mode; the last result of the rows has none
+      // (all of them, should the mode not have taken).
       const int nCols = PQnfields(res.get());
-      for (int c = 0; c < nCols; ++c) {
-        if (PQgetisnull(res.get(), 0, c)) {
-          stream.writer.null();
-        } else {
-          DecodeInto(stream.writer, stream.types[static_cast<std::size_t>(c)],
-                     std::string_view(PQgetvalue(res.get(), 0, c),
-                                      static_cast<std::size_t>(PQgetlength(res.get(), 0, c))),
-                     stream.currency[static_cast<std::size_t>(c)] != 0);
+      for (int r = 0; r < PQntuples(res.get()); ++r) {
+        for (int c = 0; c < nCols; ++c) {
+          if (PQgetisnull(res.get(), r, c)) {
+            stream.writer.null();
+          } else {
+            DecodeInto(stream.writer, stream.types[static_cast<std::size_t>(c)],
+                       std::string_view(PQgetvalue(res.get(), r, c),
+                                        static_cast<std::size_t>(PQgetlength(res.get(), r, c))),
+                       stream.currency[static_cast<std::size_t>(c)] != 0);
+          }
         }
+        if (stream.writer.endRow()) store.append(stream.writer.take());
       }
-      if (stream.writer.endRow()) store.append(stream.writer.take());
       return;
     }
-    if (RowsCame(status)) return;  // the end of the rows; the next result ends the results
+    if (RowsCame(status)) return;  // a statement without rows; the next result ends the results
     std::exception_ptr error;
     try {
       raise(res.get(), status, stream.sql, InTransaction());
