@@ -27,9 +27,11 @@ set(KIV_PRIVATE_HEADERS
     "runtime/DateText.h"
     "runtime/NumberText.h"
     # Data: the drivers (a connection is opened by URI), the criteria and
-    # sort engines and the statement rewriting behind the record set.
+    # sort engines, the row storage and the statement rewriting behind the
+    # record set.
     "data/sqlite/*"
     "data/postgres/*"
+    "data/RowStore.h"
     "data/Criteria.h"
     "data/SortOrder.h"
     "data/SqlText.h"

@@ -73,8 +73,12 @@ TEST(SortOrder, SeveralKeysAndTheirDirections) {
   for (const auto& row : rows)
     pointers.push_back(row.data());
   const SortOrder order("A, B DESC", Resolve);
-  EXPECT_EQ(order.Order(pointers.size(), [&](std::size_t i) { return pointers[i]; }),
-            (Order{2, 4, 0, 1, 3}));
+  EXPECT_EQ(order.Order(pointers), (Order{2, 4, 0, 1, 3}));
+  // The same over cells of rows numbered by the caller.
+  EXPECT_EQ(order.Order(
+                {10, 11, 12, 13, 14},
+                [&](std::uint32_t row, int column) { return CellOf(pointers[row - 10][column]); }),
+            (std::vector<std::uint32_t>{12, 14, 10, 11, 13}));
   ASSERT_EQ(order.keys().size(), 2u);
   EXPECT_EQ(order.keys()[1].name, "B");
   EXPECT_TRUE(order.keys()[1].descending);

@@ -293,6 +293,32 @@ TEST_F(FormControlTest, SearchReturnsDatesAndNumbersByTheirFields) {
   EXPECT_TRUE(boxes.empty()) << boxes[0].prompt;
 }
 
+TEST_F(FormControlTest, SearchOverTheFormsStatementBrowsesTheRowsTheFormHolds) {
+  auto launcher = KivSearch::Create();
+  form->Add(launcher);
+  ctl->SearchControl(launcher);
+  ASSERT_TRUE(open());
+  Recordset& rs = *ctl->Form_Recordset();
+  rs["Name"].Value("Renamed");
+  rs.Update();
+  // A client another user adds now is not offered: the form could not go to it.
+  Connection::OpenNew("sqlite:" + dbPath.string())
+      ->Execute("INSERT INTO Clients (Code) VALUES ('D')");
+  std::int32_t rows = -1;
+  std::string name;
+  host.pushModalDriver([&](Form& shown) {
+    auto& f = dynamic_cast<frmSearch&>(shown);
+    rows = f.dbgData().RowCount();
+    name = f.dbgData().cellText(0, 1);
+    EXPECT_EQ(f.arsSearch_RecordSource->LockType(), adLockReadOnly);
+    f.cmdCancel().click();
+  });
+  ctl->Search();
+  EXPECT_EQ(rows, 3);
+  EXPECT_EQ(name, "Renamed");
+  EXPECT_TRUE(boxes.empty());
+}
+
 TEST_F(FormControlTest, SearchWithoutALauncherOrOnAnEmptySet) {
   ASSERT_TRUE(open());
   ctl->cmdSearch().click();

@@ -117,6 +117,18 @@ TEST_F(PgDriver, ResultsCarryTypesBaseColumnsAndConvertedValues) {
   for (std::size_t i = 0; i < expected.size(); ++i)
     EXPECT_EQ(rs.values[i], expected[i]) << rs.columns[i].name;
 
+  // A record set holds every value as the driver reads it, Null and values
+  // without a number or date form too.
+  conn_->Execute("INSERT INTO \"Item\" (id, n, d, ts) VALUES (3, 'NaN', 'Infinity', 'infinity')");
+  const std::string all = "SELECT * FROM \"Item\" ORDER BY id";
+  const kiv::ResultSet whole = driver().query(all);
+  kiv::Recordset items;
+  items.Open(all, conn_, kiv::adOpenKeyset, kiv::adLockReadOnly);
+  for (std::size_t row = 0; row < whole.rowCount(); ++row, items.MoveNext())
+    for (std::size_t i = 0; i < whole.columns.size(); ++i)
+      EXPECT_EQ(items[static_cast<std::int32_t>(i)].Value(), whole.at(row, i))
+          << row << " " << whole.columns[i].name;
+  EXPECT_TRUE(whole.at(2, 5).isString());  // NaN
   const kiv::ResultSet nulls = driver().query("SELECT * FROM \"Item\" WHERE id = 2");
   ASSERT_EQ(nulls.rowCount(), 1u);
   for (std::size_t i = 1; i < nulls.columns.size(); ++i)
@@ -300,6 +312,31 @@ TEST_F(PgDriver, RecordSetsEditEveryTypeWithoutFalseConflicts) {
   EXPECT_EQ(driver().query("SELECT price FROM " + other + ".\"Price List\"").values[0],
             Variant(kiv::Currency{17500}));
   conn_->Execute("DROP SCHEMA " + other + " CASCADE");
+}
+
+TEST_F(PgDriver, AStatementFailingPastTheFirstBlockKeepsTheRowsReadBefore) {
+  kiv::Recordset rs;
+  rs.Open("SELECT i, 10 / (6000 - i) AS q FROM generate_series(1, 10000) i", conn_,
+          kiv::adOpenKeyset, kiv::adLockReadOnly);
+  EXPECT_EQ(rs["i"].Value(), Variant(1));
+  const kiv::Error error = ErrorOf([&] { rs.MoveLast(); });
+  EXPECT_NE(error.description().find("division by zero"), std::string::npos) << error.description();
+  EXPECT_NE(error.description().find("the 5999 rows read before"), std::string::npos)
+      << error.description();
+  EXPECT_EQ(rs.AbsolutePosition(), 1);
+  rs.Move(5998);
+  EXPECT_EQ(rs["i"].Value(), Variant(5999));
+  ErrorOf([&] { rs.MoveNext(); });
+  EXPECT_EQ(rs["i"].Value(), Variant(5999));
+  // The connection goes on with the next statement.
+  EXPECT_EQ(driver().query("SELECT 1 AS one").values[0], Variant(1));
+  // A failure within the first block fails the open.
+  kiv::Recordset early;
+  ErrorOf([&] {
+    early.Open("SELECT 10 / (60 - i) FROM generate_series(1, 100) i", conn_, kiv::adOpenKeyset,
+               kiv::adLockReadOnly);
+  });
+  EXPECT_EQ(early.State(), kiv::adStateClosed);
 }
 
 }  // namespace

@@ -291,7 +291,7 @@ struct Condition {
   double serial = 0.0;               // the value compared with Dates
   std::unique_ptr<Pattern> pattern;  // LIKE only
 
-  bool Matches(const Variant& v) const;
+  bool Matches(const Cell& v) const;
 
  private:
   bool Numeric(double value, bool isDate) const {
@@ -309,22 +309,19 @@ struct Condition {
   }
 };
 
-bool Condition::Matches(const Variant& v) const {
-  if (v.isString()) {  // the common case first, without the subtype switch
-    if (op == Op::Like) return pattern->Matches(v.string());
-    if (op == Op::Eq) return EqualFolded(v.string(), upper);
+bool Condition::Matches(const Cell& v) const {
+  if (v.type == VarType::String) {  // the common case first, without the subtype switch
+    if (op == Op::Like) return pattern->Matches(v.text);
+    if (op == Op::Eq) return EqualFolded(v.text, upper);
+    if (op == Op::IsNull) return false;
+    if (op == Op::NotNull) return true;
+    if (op == Op::Ne) return !EqualFolded(v.text, upper);
+    return Apply(op, CompareFolded(v.text, upper));
   }
-  switch (v.type()) {
+  switch (v.type) {
     case VarType::Empty:
     case VarType::Null:
       return op == Op::IsNull;
-    case VarType::String:
-      if (op == Op::IsNull) return false;
-      if (op == Op::NotNull) return true;
-      if (op == Op::Like) return pattern->Matches(v.string());
-      if (op == Op::Eq) return EqualFolded(v.string(), upper);
-      if (op == Op::Ne) return !EqualFolded(v.string(), upper);
-      return Apply(op, CompareFolded(v.string(), upper));
     case VarType::Integer:
     case VarType::Long:
     case VarType::Double:
@@ -337,23 +334,10 @@ bool Condition::Matches(const Variant& v) const {
         // A value without a text form (a date out of the calendar's range)
         // matches no pattern rather than failing the whole search.
         std::string text;
-        if (!IgnoreErrors([&] { text = TextOf(v); })) return false;
+        if (!IgnoreErrors([&] { text = TextOf(VariantOf(v)); })) return false;
         return pattern->Matches(text);
       }
-      switch (v.type()) {
-        case VarType::Integer:
-          return Numeric(v.integer(), false);
-        case VarType::Long:
-          return Numeric(v.lng(), false);
-        case VarType::Double:
-          return Numeric(v.dbl(), false);
-        case VarType::Currency:
-          return Numeric(v.currency().ToDouble(), false);
-        case VarType::Boolean:
-          return Numeric(v.boolean() ? -1.0 : 0.0, false);
-        default:
-          return Numeric(v.date().serial, true);
-      }
+      return Numeric(v.number, v.type == VarType::Date);
     }
     default:
       // Binary values, objects and arrays: present, but not comparable.
@@ -620,6 +604,67 @@ class Parser {
 
 }  // namespace
 
+Cell CellOf(const Variant& v) {
+  Cell c;
+  c.type = v.type();
+  switch (c.type) {
+    case VarType::Integer:
+      c.number = v.integer();
+      break;
+    case VarType::Long:
+      c.number = v.lng();
+      break;
+    case VarType::Double:
+      c.number = v.dbl();
+      break;
+    case VarType::Currency:
+      c.scaled = v.currency().scaled;
+      c.number = v.currency().ToDouble();
+      break;
+    case VarType::Boolean:
+      c.number = v.boolean() ? -1.0 : 0.0;
+      break;
+    case VarType::Date:
+      c.number = v.date().serial;
+      break;
+    case VarType::String:
+      c.text = v.string();
+      break;
+    case VarType::Empty:
+    case VarType::Null:
+      break;
+    default:
+      c.value = &v;
+      break;
+  }
+  return c;
+}
+
+Variant VariantOf(const Cell& c) {
+  switch (c.type) {
+    case VarType::Empty:
+      return Variant();
+    case VarType::Null:
+      return Variant(kNull);
+    case VarType::Integer:
+      return Variant(static_cast<std::int16_t>(c.number));
+    case VarType::Long:
+      return Variant(static_cast<std::int32_t>(c.number));
+    case VarType::Double:
+      return Variant(c.number);
+    case VarType::Currency:
+      return Variant(Currency{c.scaled});
+    case VarType::Boolean:
+      return Variant(c.number != 0.0);
+    case VarType::Date:
+      return Variant(DateTime{c.number});
+    case VarType::String:
+      return Variant(c.text);
+    default:
+      return c.value ? *c.value : Variant(kNull);
+  }
+}
+
 struct Criteria::Impl {
   std::vector<Condition> conditions;
 };
@@ -632,6 +677,7 @@ Criteria::Criteria(std::string_view text, const ColumnResolver& resolve)
   for (Condition& c : impl_->conditions) {
     c.column = resolve ? resolve(c.field) : -1;
     if (c.column < 0) throw Error(err::ItemNotFound);
+    columns_.push_back(c.column);
   }
 }
 
@@ -640,16 +686,11 @@ Criteria::Criteria(Criteria&&) noexcept = default;
 Criteria& Criteria::operator=(Criteria&&) noexcept = default;
 
 bool Criteria::Matches(const Variant* row) const {
-  for (const Condition& c : impl_->conditions)
-    if (!c.Matches(row[c.column])) return false;
-  return true;
+  return MatchesCells([row](int column) { return CellOf(row[column]); });
 }
 
-std::vector<int> Criteria::Columns() const {
-  std::vector<int> columns;
-  for (const Condition& c : impl_->conditions)
-    columns.push_back(c.column);
-  return columns;
+bool Criteria::Matches(std::size_t condition, const Cell& cell) const {
+  return impl_->conditions[condition].Matches(cell);
 }
 
 }  // namespace kiv

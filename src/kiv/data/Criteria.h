@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string_view>
@@ -14,6 +15,21 @@ namespace kiv {
 // such field. Names are matched as the record set matches them (without
 // regard to case).
 using ColumnResolver = std::function<int(std::string_view name)>;
+
+// One stored value as the find and sort engines read it: the subtype its
+// Variant has, and a view of its value, so that text kept in a record set's
+// storage is compared where it lies instead of being copied into a Variant.
+struct Cell {
+  VarType type = VarType::Null;
+  double number = 0.0;      // Integer, Long, Double, Currency, Date (serial), Boolean (-1, 0)
+  std::int64_t scaled = 0;  // Currency: the value times 10,000
+  std::string_view text;    // String
+  const Variant* value = nullptr;  // any other subtype, when a Variant holds it
+};
+// The cell of a Variant (which must outlive it).
+Cell CellOf(const Variant& value);
+// The Variant of a cell of a numeric, Boolean, Date or String subtype.
+Variant VariantOf(const Cell& cell);
 
 // A compiled find criterion: the text a record set's Find takes, parsed once
 // and evaluated on many rows.
@@ -66,13 +82,23 @@ class Criteria {
   // True when the row satisfies every condition. `row` points to the row's
   // first column; every column the criteria name must be readable.
   bool Matches(const Variant* row) const;
+  // The same over cells: cellAt(column) gives the row's cell of a column.
+  template <class CellAt>
+  bool MatchesCells(CellAt&& cellAt) const {
+    for (std::size_t i = 0; i < columns_.size(); ++i)
+      if (!Matches(i, cellAt(columns_[i]))) return false;
+    return true;
+  }
+  // Whether the cell satisfies condition i (0-based, in the order written).
+  bool Matches(std::size_t condition, const Cell& cell) const;
 
   // The column indexes the conditions read, in the order written.
-  std::vector<int> Columns() const;
+  const std::vector<int>& Columns() const { return columns_; }
 
  private:
   struct Impl;
   std::unique_ptr<Impl> impl_;
+  std::vector<int> columns_;
 };
 
 }  // namespace kiv

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "kiv/data/RowStore.h"
 #include "kiv/data/sqlite/SqliteDriver.h"
 #include "kiv/runtime/Error.h"
 
@@ -56,6 +57,13 @@ std::string Driver::equalsExpression(const std::string& quotedColumn, const Colu
                                      const std::string& placeholder) const {
   return quotedColumn + " = " + placeholder;
 }
+
+std::shared_ptr<RowStore> Driver::openRows(std::string_view sql, const std::vector<Param>& params,
+                                           const QueryOptions& options) {
+  return RowStore::FromResult(query(sql, params, options));
+}
+
+void Driver::describeColumns(std::vector<ColumnInfo>&) {}
 
 void RegisterDriver(std::string name, DriverAccepts accepts, DriverFactory factory) {
   std::lock_guard lock(RegistryMutex());

@@ -11,6 +11,8 @@
 
 namespace kiv {
 
+class RowStore;
+
 // What a driver knows about one column of a result.
 struct ColumnInfo {
   std::string name;               // the result's column name (alias when given)
@@ -24,6 +26,10 @@ struct ColumnInfo {
   // rowid for a table without a declared key). The record set keeps it with
   // the row to locate the row for writing, but does not show it in Fields.
   bool hidden = false;
+  // The driver's own numbers of the base table and column, when it returned
+  // the column before naming them (see Driver::describeColumns); 0 otherwise.
+  std::uint32_t tableId = 0;
+  std::int32_t columnId = 0;
 };
 
 // The whole result of a query: column metadata and the rows, row-major
@@ -141,6 +147,27 @@ class Driver {
   // RETURNING) with bound parameters and returns every row.
   virtual ResultSet query(std::string_view sql, const std::vector<Param>& params = {},
                           const QueryOptions& options = {}) = 0;
+
+  // Runs a query for a record set and returns its rows as the record set
+  // keeps them (by column, in native types). The rows may come in part: the
+  // driver returns once it has read the first block, and the store reads
+  // the rest when the record set needs it, or the driver reads it in the
+  // background, never holding a lock that stops another connection's save
+  // while it waits for the record set. A failure before the first block
+  // raises here; a later one is kept in the store and raised by the
+  // operation that needs the rows. Another statement on the same driver
+  // that writes first waits for such reads to finish, so its effect never
+  // shows in a result opened before it. The default reads the whole result
+  // with query().
+  virtual std::shared_ptr<RowStore> openRows(std::string_view sql,
+                                             const std::vector<Param>& params = {},
+                                             const QueryOptions& options = {});
+
+  // Names the base table and column (baseTable, baseColumn) of columns the
+  // driver returned with only its own numbers for them (tableId), as a
+  // driver may do while a result is still coming. The default has nothing
+  // to name.
+  virtual void describeColumns(std::vector<ColumnInfo>& columns);
 
   // Runs a statement that returns no rows (DDL, INSERT, UPDATE, DELETE)
   // with bound parameters; returns the number of rows affected (0 for DDL).

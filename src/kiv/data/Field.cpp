@@ -7,15 +7,18 @@
 namespace kiv {
 
 Field::Field(std::weak_ptr<Recordset::Impl> owner, std::int32_t index, std::uint64_t generation)
-    : owner_(std::move(owner)), index_(index), generation_(generation) {}
+    : owner_(std::move(owner)),
+      impl_(owner_.lock().get()),
+      index_(index),
+      generation_(generation) {}
 
 Recordset::Impl& Field::owner() const {
-  auto impl = owner_.lock();
   // The record set was destroyed, closed or opened again since this field
-  // was handed out.
-  if (!impl || !impl->open || impl->generation != generation_)
+  // was handed out. (A record set is used by one thread: the state cannot
+  // go between this test and the use.)
+  if (owner_.expired() || !impl_->open || impl_->generation != generation_)
     throw Error(err::ObjectClosed, "Field");
-  return *impl;
+  return *impl_;
 }
 
 const std::string& Field::Name() const {
@@ -41,8 +44,11 @@ std::int32_t Field::ActualSize() const {
   return static_cast<std::int32_t>(TextOf(v).size());
 }
 
-Variant Field::Value() const {
-  return owner().fieldValue(index_);
+const Variant& Field::Value() const {
+  // owner()'s test, here without a call: a walk reads millions of values.
+  if (owner_.expired() || !impl_->open || impl_->generation != generation_)
+    throw Error(err::ObjectClosed, "Field");
+  return impl_->fieldValue(index_);
 }
 void Field::Value(const Variant& value) {
   owner().setFieldValue(index_, value);
@@ -57,7 +63,7 @@ const MemberTable& Field::memberTable() const {
       B().get("Name", [](Field& f) { return Variant(f.Name()); })
           .get("Type", [](Field& f) { return Variant(f.Type()); })
           .property(
-              "Value", [](Field& f) { return f.Value(); },
+              "Value", [](Field& f) { return Variant(f.Value()); },
               [](Field& f, const Variant& v) { f.Value(v); })
           .get("OriginalValue", [](Field& f) { return f.OriginalValue(); })
           .get("DefinedSize", [](Field& f) { return Variant(f.DefinedSize()); })

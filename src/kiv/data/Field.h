@@ -30,8 +30,11 @@ class Field : public Dispatch {
   std::int32_t ActualSize() const;
 
   // The current row's value: the pending edit's value while editing. 3021
-  // without a current row (BOF, EOF, a deleted row).
-  Variant Value() const;
+  // without a current row (BOF, EOF, a deleted row). The reference stays
+  // valid until this field is read again or the record set changes; copy
+  // the value to keep it. Reading allocates nothing once the field's text
+  // buffer is large enough.
+  const Variant& Value() const;
   // Writes the pending edit (starting one when none): converted to the
   // field's type; Empty is stored as Null. 3251 on a read-only record set.
   void Value(const Variant& value);
@@ -47,6 +50,7 @@ class Field : public Dispatch {
   Recordset::Impl& owner() const;
 
   std::weak_ptr<Recordset::Impl> owner_;
+  Recordset::Impl* impl_;  // owner_'s object, read without locking owner_
   std::int32_t index_;
   std::uint64_t generation_;
 };

@@ -32,9 +32,8 @@ Field& Fields::Item(std::string_view name) const {
   return *items_[static_cast<std::size_t>(i)];
 }
 
-Field& Fields::Item(std::int32_t index) const {
-  if (index < 0 || index >= Count()) throw Error(err::ItemNotFound, "Fields");
-  return *items_[static_cast<std::size_t>(index)];
+void Fields::NoSuchIndex() {
+  throw Error(err::ItemNotFound, "Fields");
 }
 
 std::shared_ptr<Field> Fields::ItemPtr(const Variant& key) const {

@@ -23,7 +23,10 @@ class Fields : public Dispatch {
   // By name, ignoring case: 3265 when there is none.
   Field& Item(std::string_view name) const;
   // By 0-based index: 3265 outside 0..Count-1.
-  Field& Item(std::int32_t index) const;
+  Field& Item(std::int32_t index) const {
+    if (index < 0 || index >= Count()) NoSuchIndex();
+    return *items_[static_cast<std::size_t>(index)];
+  }
   // By a Variant holding a name or a number.
   std::shared_ptr<Field> ItemPtr(const Variant& key) const;
   // The index of a field by name (ignoring case), or -1.
@@ -36,6 +39,8 @@ class Fields : public Dispatch {
   const MemberTable& memberTable() const override;
 
  private:
+  [[noreturn]] static void NoSuchIndex();
+
   std::vector<std::shared_ptr<Field>> items_;
   std::vector<std::pair<std::string, std::int32_t>> byName_;  // lower-cased, sorted
 };

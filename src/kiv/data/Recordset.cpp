@@ -112,15 +112,84 @@ const ColumnInfo& Recordset::Impl::fieldInfo(std::int32_t field) const {
   requireOpen();
   if (field < 0 || field >= static_cast<std::int32_t>(fieldColumn.size()))
     throw Error(err::ItemNotFound, kSource);
-  return columns[static_cast<std::size_t>(fieldColumn[static_cast<std::size_t>(field)])];
+  return columns()[static_cast<std::size_t>(fieldColumn[static_cast<std::size_t>(field)])];
 }
 
-const Variant& Recordset::Impl::fieldValue(std::int32_t field) const {
-  fieldInfo(field);
-  const auto col = static_cast<std::size_t>(fieldColumn[static_cast<std::size_t>(field)]);
-  if (editMode != adEditNone) return buffer[col];
-  if (!hasCurrent()) throw Error(err::NoCurrentRecord, kSource);
-  return row(order[static_cast<std::size_t>(pos)])[col];
+bool Recordset::Impl::reach(std::int64_t position) {
+  if (position < 0) return false;
+  if (position < static_cast<std::int64_t>(visibleCount())) return true;
+  if (!inOpenedOrder || store->complete()) return false;
+  // Rows are added here only once every stored row is read.
+  store->fetch(static_cast<std::size_t>(position) + 1);
+  return position < static_cast<std::int64_t>(visibleCount());
+}
+
+void Recordset::Impl::listRows() {
+  if (!inOpenedOrder) return;
+  readAll();
+  const std::uint32_t rows = rowCount();
+  order.clear();
+  order.reserve(rows);
+  for (std::uint32_t r = 0; r < rows; ++r)
+    if (!isDeleted(r)) order.push_back(r);
+  inOpenedOrder = false;
+  positionsKnown = false;
+}
+
+std::int64_t Recordset::Impl::positionOfRow(std::uint32_t row) {
+  if (inOpenedOrder) return row;
+  if (!positionsKnown) {
+    positionOf.assign(rowCount(), UINT32_MAX);
+    for (std::size_t i = 0; i < order.size(); ++i)
+      positionOf[order[i]] = static_cast<std::uint32_t>(i);
+    positionsKnown = true;
+  }
+  const std::uint32_t p = positionOf[row];
+  return p == UINT32_MAX ? -1 : std::int64_t{p};
+}
+
+const Variant& Recordset::Impl::cachedValue(CachedValue& slot, std::uint32_t row,
+                                            std::size_t column) const {
+  if (const Variant* saved = savedRow(row)) return saved[column];
+  if (slot.row != row) {
+    store->read(row, static_cast<int>(column), slot.value);
+    slot.row = row;
+  }
+  return slot.value;
+}
+
+void Recordset::Impl::loadCurrentRow(std::uint32_t row) {
+  currentRow = UINT32_MAX;  // until every value is read
+  if (const Variant* saved = savedRow(row)) {
+    for (std::size_t f = 0; f < fieldColumn.size(); ++f)
+      currentValues[f] = saved[fieldColumn[f]];
+  } else {
+    store->readRow(row, fieldColumn.data(), fieldColumn.size(), currentValues.data());
+  }
+  currentRow = row;
+}
+
+void Recordset::Impl::NoCurrentRecord() {
+  throw Error(err::NoCurrentRecord, kSource);
+}
+
+std::vector<Variant> Recordset::Impl::rowValues(std::uint32_t row) const {
+  if (const Variant* saved = savedRow(row)) return std::vector<Variant>(saved, saved + stride);
+  std::vector<Variant> values(stride);
+  for (std::size_t c = 0; c < stride; ++c)
+    store->read(row, static_cast<int>(c), values[c]);
+  return values;
+}
+
+void Recordset::Impl::saveRow(std::uint32_t row, std::vector<Variant> values) {
+  if (row == currentRow) currentRow = UINT32_MAX;
+  const auto [it, added] = savedAt.try_emplace(row, savedValues.size());
+  if (added) {
+    savedValues.insert(savedValues.end(), std::make_move_iterator(values.begin()),
+                       std::make_move_iterator(values.end()));
+  } else {
+    std::move(values.begin(), values.end(), savedValues.begin() + it->second);
+  }
 }
 
 void Recordset::Impl::setFieldValue(std::int32_t field, const Variant& value) {
@@ -130,8 +199,8 @@ void Recordset::Impl::setFieldValue(std::int32_t field, const Variant& value) {
   Variant converted = CoerceToColumn(value, info);  // before anything changes
   if (editMode == adEditNone) {
     if (!hasCurrent()) throw Error(err::NoCurrentRecord, kSource);
-    editRow = order[static_cast<std::size_t>(pos)];
-    buffer.assign(row(editRow), row(editRow) + stride);
+    editRow = rowAt(pos);
+    buffer = rowValues(editRow);
     changed.assign(stride, 0);
     editMode = adEditInProgress;
   }
@@ -143,38 +212,99 @@ Variant Recordset::Impl::originalValue(std::int32_t field) const {
   fieldInfo(field);
   const auto col = static_cast<std::size_t>(fieldColumn[static_cast<std::size_t>(field)]);
   if (editMode == adEditAdd) return Variant(kNull);
-  if (editMode == adEditInProgress) return row(editRow)[col];
+  if (editMode == adEditInProgress) return valueAt(editRow, col);
   if (!hasCurrent()) throw Error(err::NoCurrentRecord, kSource);
-  return row(order[static_cast<std::size_t>(pos)])[col];
+  return valueAt(rowAt(pos), col);
 }
 
-std::vector<Param> Recordset::Impl::keyOf(const Variant* values) const {
+void Recordset::Impl::requireWriteInfo() {
+  if (writeInfoKnown) return;
+  if (!connection) throw Error(err::ConnectionUnusable, kSource);
+  Driver& driver = connection->driver();
+  // A driver may return a large result before it has named the tables.
+  std::vector<ColumnInfo>& cols = store->mutableColumns();
+  if (std::any_of(cols.begin(), cols.end(),
+                  [](const ColumnInfo& c) { return c.tableId != 0 && c.baseTable.empty(); }))
+    driver.describeColumns(cols);
+
+  std::string writeTable, problem, keyText;
+  std::vector<std::int32_t> keys;
+  for (const auto& c : cols) {
+    if (c.hidden || c.baseTable.empty()) continue;
+    if (writeTable.empty())
+      writeTable = c.baseTable;
+    else if (!EqualsNoCase(writeTable, c.baseTable))
+      problem =
+          "The record set cannot be updated: its columns come from more than one "
+          "table (" +
+          writeTable + ", " + c.baseTable + ").";
+  }
+  if (writeTable.empty() && problem.empty())
+    problem = "The record set cannot be updated: none of its columns is a column of a table.";
+  if (problem.empty()) {
+    const auto key = driver.primaryKey(writeTable);
+    for (const auto& k : key) {
+      std::int32_t found = -1;
+      for (std::size_t i = 0; i < cols.size(); ++i) {
+        const auto& c = cols[i];
+        if (EqualsNoCase(c.baseTable, writeTable) && EqualsNoCase(c.baseColumn, k)) {
+          found = static_cast<std::int32_t>(i);
+          break;
+        }
+      }
+      if (found < 0) {
+        keyText =
+            "Insufficient key column information for updating or refreshing: the key "
+            "column " +
+            k + " of table " + writeTable + " is not in the record set.";
+        keys.clear();
+        break;
+      }
+      keys.push_back(found);
+    }
+    if (key.empty()) {
+      for (std::size_t i = 0; i < cols.size(); ++i)
+        if (cols[i].hidden) keys.push_back(static_cast<std::int32_t>(i));
+      if (keys.empty())
+        keyText = "Insufficient key column information for updating or refreshing: table " +
+                  writeTable + " has no primary key.";
+    }
+  }
+  table = std::move(writeTable);
+  keyColumns = std::move(keys);
+  writeProblem = std::move(problem);
+  keyProblem = std::move(keyText);
+  writeInfoKnown = true;
+}
+
+std::vector<Param> Recordset::Impl::keyOf(const std::vector<Variant>& values) const {
   std::vector<Param> key;
   for (const auto k : keyColumns) {
-    const ColumnInfo& info = columns[static_cast<std::size_t>(k)];
-    key.push_back({values[k], info.type});
+    const ColumnInfo& info = columns()[static_cast<std::size_t>(k)];
+    key.push_back({values[static_cast<std::size_t>(k)], info.type});
   }
   return key;
 }
 
 bool Recordset::Impl::readStoredRow(Driver& driver, const std::vector<Param>& key,
                                     std::vector<Variant>& target) const {
-  std::vector<std::string> cols;
+  const auto& cols = columns();
+  std::vector<std::string> names;
   std::vector<std::size_t> where;
   for (std::size_t c = 0; c < stride; ++c)
-    if (EqualsNoCase(columns[c].baseTable, table) && !columns[c].baseColumn.empty()) {
-      cols.push_back(columns[c].baseColumn);
+    if (EqualsNoCase(cols[c].baseTable, table) && !cols[c].baseColumn.empty()) {
+      names.push_back(cols[c].baseColumn);
       where.push_back(c);
     }
-  if (cols.empty() || key.size() != keyColumns.size()) return false;
+  if (names.empty() || key.size() != keyColumns.size()) return false;
   std::string keyText;
   for (std::size_t i = 0; i < keyColumns.size(); ++i) {
     if (key[i].value.isNull() || key[i].value.isEmpty()) return false;
     if (!keyText.empty()) keyText += " AND ";
-    keyText += driver.quoteIdentifier(columns[static_cast<std::size_t>(keyColumns[i])].baseColumn) +
+    keyText += driver.quoteIdentifier(cols[static_cast<std::size_t>(keyColumns[i])].baseColumn) +
                " = " + driver.placeholder(static_cast<int>(i + 1));
   }
-  const ResultSet stored = driver.query("SELECT " + JoinQuoted(driver, cols) + " FROM " +
+  const ResultSet stored = driver.query("SELECT " + JoinQuoted(driver, names) + " FROM " +
                                             driver.quoteIdentifier(table) + " WHERE " + keyText,
                                         key);
   if (stored.rowCount() != 1) return false;
@@ -182,32 +312,19 @@ bool Recordset::Impl::readStoredRow(Driver& driver, const std::vector<Param>& ke
     Variant v = stored.at(0, i);
     // A column the database returns without its declared type (a rowid)
     // keeps the record set's type.
-    if (stored.columns[i].type != columns[where[i]].type && !v.isNull())
-      IgnoreErrors([&] { v = CoerceToColumn(v, columns[where[i]]); });
+    if (stored.columns[i].type != cols[where[i]].type && !v.isNull())
+      IgnoreErrors([&] { v = CoerceToColumn(v, cols[where[i]]); });
     target[where[i]] = std::move(v);
   }
   return true;
 }
 
 void Recordset::Impl::refreshAfterConflict(Driver& driver) {
-  std::vector<Variant> current(row(editRow), row(editRow) + stride);
-  if (!readStoredRow(driver, keyOf(row(editRow)), current)) return;
-  Variant* stored = mutableRow(editRow);
-  for (std::size_t c = 0; c < stride; ++c) {
+  std::vector<Variant> current = rowValues(editRow);
+  if (!readStoredRow(driver, keyOf(current), current)) return;
+  for (std::size_t c = 0; c < stride; ++c)
     if (!changed[c]) buffer[c] = current[c];
-    stored[c] = std::move(current[c]);
-  }
-}
-
-std::uint32_t Recordset::Impl::appendRow(std::vector<Variant>&& values) {
-  const auto block = static_cast<std::size_t>(std::uint64_t{rows} >> blockShift);
-  if (block == blocks.size()) {
-    blocks.emplace_back();
-    blocks.back().reserve(ResultSet::kBlockRows * stride);
-  }
-  auto& b = blocks[block];
-  b.insert(b.end(), std::make_move_iterator(values.begin()), std::make_move_iterator(values.end()));
-  return rows++;
+  saveRow(editRow, std::move(current));
 }
 
 // --- Recordset -------------------------------------------------------------
@@ -240,9 +357,9 @@ void Recordset::Open(std::string_view source, std::shared_ptr<Connection> connec
   Driver& driver = d.connection->driver();
   QueryOptions options;
   options.wantRowLocator = d.lockType != adLockReadOnly;
-  ResultSet result;
+  std::shared_ptr<RowStore> store;
   if (d.parameters.empty()) {
-    result = driver.query(d.source, {}, options);
+    store = driver.openRows(d.source, {}, options);
   } else {
     int placeholders = 0;
     const std::string sql = NumberPlaceholders(
@@ -256,97 +373,72 @@ void Recordset::Open(std::string_view source, std::shared_ptr<Connection> connec
     params.reserve(d.parameters.size());
     for (const Variant& v : d.parameters)
       params.push_back(Param{v, adVariant});
-    result = driver.query(sql, params, options);
+    store = driver.openRows(sql, params, options);
   }
+  adopt(std::move(store), nullptr);
+}
 
-  // Where writes would go (worked out before anything of the old state changes).
-  std::string table, writeProblem, keyProblem;
-  std::vector<std::int32_t> keyColumns;
-  if (d.lockType != adLockReadOnly) {
-    for (const auto& c : result.columns) {
-      if (c.hidden || c.baseTable.empty()) continue;
-      if (table.empty())
-        table = c.baseTable;
-      else if (!EqualsNoCase(table, c.baseTable))
-        writeProblem =
-            "The record set cannot be updated: its columns come from more than one "
-            "table (" +
-            table + ", " + c.baseTable + ").";
-    }
-    if (table.empty() && writeProblem.empty())
-      writeProblem =
-          "The record set cannot be updated: none of its columns is a column of a table.";
-    if (writeProblem.empty()) {
-      const auto key = driver.primaryKey(table);
-      for (const auto& k : key) {
-        std::int32_t found = -1;
-        for (std::size_t i = 0; i < result.columns.size(); ++i) {
-          const auto& c = result.columns[i];
-          if (EqualsNoCase(c.baseTable, table) && EqualsNoCase(c.baseColumn, k)) {
-            found = static_cast<std::int32_t>(i);
-            break;
-          }
-        }
-        if (found < 0) {
-          keyProblem =
-              "Insufficient key column information for updating or refreshing: the key "
-              "column " +
-              k + " of table " + table + " is not in the record set.";
-          keyColumns.clear();
-          break;
-        }
-        keyColumns.push_back(found);
-      }
-      if (key.empty()) {
-        for (std::size_t i = 0; i < result.columns.size(); ++i)
-          if (result.columns[i].hidden) keyColumns.push_back(static_cast<std::int32_t>(i));
-        if (keyColumns.empty())
-          keyProblem = "Insufficient key column information for updating or refreshing: table " +
-                       table + " has no primary key.";
-      }
-    }
-  }
+void Recordset::OpenClone(const Recordset& original) {
+  Impl& d = *impl_;
+  const Impl& o = *original.impl_;
+  if (d.open) throw Error(err::ObjectOpen, kSource);
+  o.requireOpen();
+  if (!d.connection) d.connection = o.connection;
+  if (d.connection != o.connection)
+    throw Error(err::BadArguments, kSource,
+                "A record set shares the rows only of a record set open on its own connection.");
+  if (!d.connection || d.connection->State() != adStateOpen)
+    throw Error(err::ConnectionUnusable, kSource);
+  d.source = o.source;
+  d.parameters = o.parameters;
+  adopt(o.store, &o);
+}
 
-  const std::size_t rows = result.rowCount();
-  d.columns = std::move(result.columns);
-  d.stride = d.columns.size();
-  d.blocks.clear();
-  if (!result.blocks.empty()) {
-    static_assert((ResultSet::kBlockRows & (ResultSet::kBlockRows - 1)) == 0);
-    d.blocks = std::move(result.blocks);
-    d.blockShift = static_cast<unsigned>(std::countr_zero(ResultSet::kBlockRows));
-  } else {
-    d.blocks.push_back(std::move(result.values));
-    d.blockShift = 32;
+void Recordset::adopt(std::shared_ptr<RowStore> store, const Impl* original) {
+  Impl& d = *impl_;
+  d.store = std::move(store);
+  d.stride = d.columns().size();
+  d.savedAt.clear();
+  d.savedValues.clear();
+  d.addedRows = 0;
+  d.deleted.clear();
+  if (original) {  // the rows as the original holds them now
+    d.savedAt = original->savedAt;
+    d.savedValues = original->savedValues;
+    d.addedRows = original->addedRows;
+    d.deleted = original->deleted;
   }
-  d.rows = static_cast<std::uint32_t>(rows);
-  d.deleted.assign(rows, 0);
-  d.order.resize(rows);
-  for (std::size_t i = 0; i < rows; ++i)
-    d.order[i] = static_cast<std::uint32_t>(i);
-  d.pos = rows ? 0 : -1;
+  d.inOpenedOrder = true;
+  d.order.clear();
+  d.positionsKnown = false;
+  if (!d.deleted.empty()) d.listRows();
   d.onDeleted = false;
   d.editMode = adEditNone;
   d.buffer.clear();
   d.changed.clear();
   d.sortText.clear();
-  d.table = std::move(table);
-  d.keyColumns = std::move(keyColumns);
-  d.writeProblem = std::move(writeProblem);
-  d.keyProblem = std::move(keyProblem);
+  d.writeInfoKnown = false;
+  d.table.clear();
+  d.keyColumns.clear();
+  d.writeProblem.clear();
+  d.keyProblem.clear();
   d.openCursorType = d.cursorType;
   d.openLockType = d.lockType;
   ++d.generation;
 
   d.open = true;
+  d.pos = d.reach(0) ? 0 : -1;
   d.fieldColumn.clear();
   std::vector<std::shared_ptr<Field>> items;
-  for (std::size_t i = 0; i < d.columns.size(); ++i) {
-    if (d.columns[i].hidden) continue;
+  for (std::size_t i = 0; i < d.columns().size(); ++i) {
+    if (d.columns()[i].hidden) continue;
     d.fieldColumn.push_back(static_cast<std::int32_t>(i));
     items.push_back(
         std::make_shared<Field>(impl_, static_cast<std::int32_t>(items.size()), d.generation));
   }
+  d.currentRow = UINT32_MAX;
+  d.currentValues.assign(items.size(), Variant());
+  d.gridValues.assign(items.size(), {});
   d.fields = std::make_shared<kiv::Fields>(std::move(items));
   events.RecordsetChangeComplete.raise();
   events.MoveComplete.raise();
@@ -358,18 +450,25 @@ void Recordset::Close() {
   if (d.editMode != adEditNone) Update();
   d.open = false;
   ++d.generation;
-  d.columns.clear();
+  d.store.reset();  // the last record set over the rows stops a read still under way
   d.fieldColumn.clear();
-  d.blocks.clear();
-  d.blocks.shrink_to_fit();
-  d.rows = 0;
+  d.savedAt.clear();
+  d.savedValues.clear();
+  d.addedRows = 0;
   d.deleted.clear();
+  d.inOpenedOrder = true;
   d.order.clear();
   d.order.shrink_to_fit();
+  d.positionOf.clear();
+  d.positionOf.shrink_to_fit();
+  d.positionsKnown = false;
   d.pos = -1;
   d.onDeleted = false;
   d.stride = 0;
   d.sortText.clear();
+  d.currentRow = UINT32_MAX;
+  d.currentValues.clear();
+  d.gridValues.clear();
   d.fields = std::make_shared<kiv::Fields>();
   events.RecordsetChangeComplete.raise();
 }
@@ -440,24 +539,25 @@ void Recordset::CursorLocation(std::int32_t value) {
 // --- Navigation ------------------------------------------------------------
 
 bool Recordset::BOF() const {
-  const Impl& d = *impl_;
+  Impl& d = *impl_;
   d.requireOpen();
   if (d.editMode == adEditAdd || d.onDeleted) return false;
-  return d.pos < 0 || d.order.empty();
+  return d.pos < 0 || !d.reach(0);
 }
 
 bool Recordset::EOF() const {
-  const Impl& d = *impl_;
+  Impl& d = *impl_;
   d.requireOpen();
   if (d.editMode == adEditAdd || d.onDeleted) return false;
-  return d.pos >= static_cast<std::int64_t>(d.order.size()) || d.order.empty();
+  if (d.pos >= 0 && d.pos < static_cast<std::int64_t>(d.visibleCount())) return false;
+  return (d.pos >= 0 && !d.reach(d.pos)) || !d.reach(0);
 }
 
 void Recordset::MoveFirst() {
   Impl& d = *impl_;
   d.requireOpen();
   if (d.editMode != adEditNone) Update();
-  if (d.order.empty()) throw Error(err::NoCurrentRecord, kSource);
+  if (!d.reach(0)) throw Error(err::NoCurrentRecord, kSource);
   d.pos = 0;
   d.onDeleted = false;
   events.MoveComplete.raise();
@@ -467,8 +567,9 @@ void Recordset::MoveLast() {
   Impl& d = *impl_;
   d.requireOpen();
   if (d.editMode != adEditNone) Update();
-  if (d.order.empty()) throw Error(err::NoCurrentRecord, kSource);
-  d.pos = static_cast<std::int64_t>(d.order.size()) - 1;
+  d.readAll();
+  if (d.visibleCount() == 0) throw Error(err::NoCurrentRecord, kSource);
+  d.pos = static_cast<std::int64_t>(d.visibleCount()) - 1;
   d.onDeleted = false;
   events.MoveComplete.raise();
 }
@@ -484,7 +585,12 @@ void Recordset::Move(std::int32_t numRecords, const Variant& start) {
   Impl& d = *impl_;
   d.requireOpen();
   if (d.editMode != adEditNone) Update();
-  const auto size = static_cast<std::int64_t>(d.order.size());
+  if (start.isEmpty() && !d.onDeleted && d.pos >= 0 && numRecords != 0 && d.pos + numRecords >= 0 &&
+      d.pos + numRecords < static_cast<std::int64_t>(d.visibleCount())) {
+    d.pos += numRecords;  // from a row to a row held: the common walk
+    events.MoveComplete.raise();
+    return;
+  }
   std::int64_t target;
   if (!start.isEmpty()) {
     Bookmark(start);  // 3001 for an unknown row; makes it current
@@ -493,27 +599,35 @@ void Recordset::Move(std::int32_t numRecords, const Variant& start) {
     if (numRecords == 0) throw Error(err::NoCurrentRecord, kSource);
     target = numRecords > 0 ? d.pos + numRecords - 1 : d.pos + numRecords;
   } else {
-    const bool bof = d.pos < 0 || size == 0, eof = d.pos >= size || size == 0;
+    const bool empty = !d.reach(0);
+    const bool bof = d.pos < 0 || empty, eof = (d.pos >= 0 && !d.reach(d.pos)) || empty;
     if ((numRecords > 0 && eof) || (numRecords < 0 && bof) || (numRecords == 0 && (bof || eof)))
       throw Error(err::NoCurrentRecord, kSource);
     target = d.pos + numRecords;
   }
-  d.pos = std::clamp<std::int64_t>(target, -1, size);
+  // Past the last row is EOF, wherever the last row turns out to be.
+  if (target < 0)
+    target = -1;
+  else if (!d.reach(target))
+    target = static_cast<std::int64_t>(d.visibleCount());
+  d.pos = target;
   d.onDeleted = false;
   events.MoveComplete.raise();
 }
 
 std::int32_t Recordset::RecordCount() const {
-  impl_->requireOpen();
-  return static_cast<std::int32_t>(impl_->order.size());
+  Impl& d = *impl_;
+  d.requireOpen();
+  d.readAll();
+  return static_cast<std::int32_t>(d.visibleCount());
 }
 
 std::int32_t Recordset::AbsolutePosition() const {
-  const Impl& d = *impl_;
+  Impl& d = *impl_;
   d.requireOpen();
   if (d.editMode == adEditAdd || d.onDeleted) return adPosUnknown;
-  if (d.pos < 0 || d.order.empty()) return adPosBOF;
-  if (d.pos >= static_cast<std::int64_t>(d.order.size())) return adPosEOF;
+  if (d.pos < 0 || !d.reach(0)) return adPosBOF;
+  if (!d.reach(d.pos)) return adPosEOF;
   return static_cast<std::int32_t>(d.pos + 1);
 }
 
@@ -521,8 +635,7 @@ void Recordset::AbsolutePosition(std::int32_t position) {
   Impl& d = *impl_;
   d.requireOpen();
   if (d.editMode != adEditNone) Update();
-  if (position < 1 || position > static_cast<std::int64_t>(d.order.size()))
-    throw Error(err::BadArguments, kSource);
+  if (position < 1 || !d.reach(position - 1)) throw Error(err::BadArguments, kSource);
   d.pos = position - 1;
   d.onDeleted = false;
   events.MoveComplete.raise();
@@ -532,7 +645,7 @@ Variant Recordset::Bookmark() const {
   const Impl& d = *impl_;
   d.requireOpen();
   if (!d.hasCurrent()) throw Error(err::NoCurrentRecord, kSource);
-  return Variant(static_cast<double>(d.order[static_cast<std::size_t>(d.pos)]));
+  return Variant(static_cast<double>(d.rowAt(d.pos)));
 }
 
 void Recordset::Bookmark(const Variant& bookmark) {
@@ -540,13 +653,14 @@ void Recordset::Bookmark(const Variant& bookmark) {
   d.requireOpen();
   if (!bookmark.isNumber()) throw Error(err::BadArguments, kSource);
   const double v = CDbl(bookmark);
-  if (v < 0 || v >= static_cast<double>(d.rowCount()) || v != std::floor(v))
-    throw Error(err::BadArguments, kSource);
+  if (v < 0 || v >= 4294967295.0 || v != std::floor(v)) throw Error(err::BadArguments, kSource);
   const auto row = static_cast<std::uint32_t>(v);
-  const auto it = std::find(d.order.begin(), d.order.end(), row);
-  if (it == d.order.end()) throw Error(err::BadArguments, kSource);  // a deleted row
+  if (row >= d.rowCount() && !d.store->complete()) d.store->fetch(std::size_t{row} + 1);
+  if (row >= d.rowCount() || d.isDeleted(row)) throw Error(err::BadArguments, kSource);
+  const std::int64_t position = d.positionOfRow(row);
+  if (position < 0) throw Error(err::BadArguments, kSource);
   if (d.editMode != adEditNone) Update();
-  d.pos = it - d.order.begin();
+  d.pos = position;
   d.onDeleted = false;
   events.MoveComplete.raise();
 }
@@ -603,17 +717,19 @@ void Recordset::Update() {
   d.requireOpen();
   if (d.editMode == adEditNone) return;
   d.requireUpdatable();
+  d.requireWriteInfo();
   if (!d.writeProblem.empty()) throw Error(err::ProviderError, kSource, d.writeProblem);
   Driver& driver = [&]() -> Driver& {
     if (!d.connection) throw Error(err::ConnectionUnusable, kSource);
     return d.connection->driver();
   }();
+  const auto& columns = d.columns();
 
   // The changed columns, each a column of the base table.
   std::vector<std::size_t> changedCols;
   for (std::size_t c = 0; c < d.stride; ++c) {
     if (!d.changed[c]) continue;
-    const ColumnInfo& info = d.columns[c];
+    const ColumnInfo& info = columns[c];
     if (info.baseTable.empty() || info.baseColumn.empty() || !EqualsNoCase(info.baseTable, d.table))
       throw Error(err::ProviderError, kSource,
                   "The field '" + info.name + "' cannot be updated: it is not a column of table " +
@@ -621,11 +737,11 @@ void Recordset::Update() {
     changedCols.push_back(c);
   }
   const std::string table = driver.quoteIdentifier(d.table);
-  auto keyWhere = [&](const Variant* original, std::vector<Param>& params) {
+  auto keyWhere = [&](const std::vector<Variant>& original, std::vector<Param>& params) {
     std::string where;
     for (const auto k : d.keyColumns) {
-      const ColumnInfo& info = d.columns[static_cast<std::size_t>(k)];
-      const Variant& v = original[k];
+      const ColumnInfo& info = columns[static_cast<std::size_t>(k)];
+      const Variant& v = original[static_cast<std::size_t>(k)];
       if (v.isNull() || v.isEmpty())
         throw Error(err::ProviderError, kSource,
                     "Insufficient key column information for updating or refreshing: the key "
@@ -640,12 +756,13 @@ void Recordset::Update() {
   };
 
   if (d.editMode == adEditAdd) {
+    d.readAll();  // a new row comes after every row of the result
     std::vector<Param> params;
     std::vector<std::string> names;
     std::string placeholders;
     for (const auto c : changedCols) {
-      names.push_back(d.columns[c].baseColumn);
-      params.push_back({d.buffer[c], d.columns[c].type});
+      names.push_back(columns[c].baseColumn);
+      params.push_back({d.buffer[c], columns[c].type});
       if (!placeholders.empty()) placeholders += ", ";
       placeholders += driver.placeholder(static_cast<int>(params.size()));
     }
@@ -660,7 +777,7 @@ void Recordset::Update() {
       // stored it (defaults, generated keys, the stored forms of values).
       std::vector<std::string> keyNames;
       for (const auto k : d.keyColumns)
-        keyNames.push_back(d.columns[static_cast<std::size_t>(k)].baseColumn);
+        keyNames.push_back(columns[static_cast<std::size_t>(k)].baseColumn);
       const ResultSet key =
           driver.query(sql + " RETURNING " + JoinQuoted(driver, keyNames), params);
       if (key.rowCount() == 1) {
@@ -672,40 +789,45 @@ void Recordset::Update() {
           const auto k = static_cast<std::size_t>(d.keyColumns[i]);
           Variant v = key.at(0, i);
           keyParams.push_back({v, adVariant});
-          IgnoreErrors([&] { v = CoerceToColumn(v, d.columns[k]); });
+          IgnoreErrors([&] { v = CoerceToColumn(v, columns[k]); });
           newRow[k] = std::move(v);
         }
         IgnoreErrors([&] { d.readStoredRow(driver, keyParams, newRow); });
       }
     }
-    const auto newIndex = d.appendRow(std::move(newRow));
-    d.deleted.push_back(0);
-    d.order.push_back(newIndex);
-    d.pos = static_cast<std::int64_t>(d.order.size()) - 1;
+    const std::uint32_t newIndex = d.rowCount();
+    d.saveRow(newIndex, std::move(newRow));
+    ++d.addedRows;
+    if (!d.deleted.empty()) d.deleted.push_back(0);
+    if (!d.inOpenedOrder) {
+      d.order.push_back(newIndex);
+      if (d.positionsKnown) d.positionOf.push_back(static_cast<std::uint32_t>(d.order.size() - 1));
+    }
+    d.pos = static_cast<std::int64_t>(d.visibleCount()) - 1;
     d.onDeleted = false;
   } else {
     if (!changedCols.empty()) {
       if (!d.keyProblem.empty()) throw Error(err::ProviderError, kSource, d.keyProblem);
-      const Variant* original = d.row(d.editRow);
+      std::vector<Variant> original = d.rowValues(d.editRow);
       std::vector<Param> params;
       std::string set;
       for (const auto c : changedCols) {
-        params.push_back({d.buffer[c], d.columns[c].type});
+        params.push_back({d.buffer[c], columns[c].type});
         if (!set.empty()) set += ", ";
-        set += driver.quoteIdentifier(d.columns[c].baseColumn) + " = " +
+        set += driver.quoteIdentifier(columns[c].baseColumn) + " = " +
                driver.placeholder(static_cast<int>(params.size()));
       }
       std::string where = keyWhere(original, params);
       // Optimistic locking: the changed columns still hold what was read.
       for (const auto c : changedCols) {
-        const std::string col = driver.quoteIdentifier(d.columns[c].baseColumn);
+        const std::string col = driver.quoteIdentifier(columns[c].baseColumn);
         if (original[c].isNull()) {
           where += " AND " + col + " IS NULL";
         } else {
-          params.push_back({original[c], d.columns[c].type});
+          params.push_back({original[c], columns[c].type});
           where +=
               " AND " + driver.equalsExpression(
-                            col, d.columns[c], driver.placeholder(static_cast<int>(params.size())));
+                            col, columns[c], driver.placeholder(static_cast<int>(params.size())));
         }
       }
       const auto affected =
@@ -717,9 +839,9 @@ void Recordset::Update() {
         IgnoreErrors([&] { d.refreshAfterConflict(driver); });
         throw Error(kRowConflict, kSource, kRowConflictText);
       }
-      Variant* target = d.mutableRow(d.editRow);
       for (const auto c : changedCols)
-        target[c] = d.buffer[c];
+        original[c] = d.buffer[c];
+      d.saveRow(d.editRow, std::move(original));
     }
   }
   d.editMode = adEditNone;
@@ -738,16 +860,19 @@ void Recordset::Delete(std::int32_t affectRecords) {
     return;
   }
   if (!d.hasCurrent()) throw Error(err::NoCurrentRecord, kSource);
+  d.requireWriteInfo();
   if (!d.writeProblem.empty()) throw Error(err::ProviderError, kSource, d.writeProblem);
   if (!d.keyProblem.empty()) throw Error(err::ProviderError, kSource, d.keyProblem);
   if (!d.connection) throw Error(err::ConnectionUnusable, kSource);
   Driver& driver = d.connection->driver();
-  const std::uint32_t row = d.order[static_cast<std::size_t>(d.pos)];
+  d.listRows();  // every row read before anything is written
+  const std::uint32_t row = d.rowAt(d.pos);
+  const std::vector<Variant> values = d.rowValues(row);
   std::vector<Param> params;
   std::string where;
   for (const auto k : d.keyColumns) {
-    const ColumnInfo& info = d.columns[static_cast<std::size_t>(k)];
-    const Variant& v = d.row(row)[k];
+    const ColumnInfo& info = d.columns()[static_cast<std::size_t>(k)];
+    const Variant& v = values[static_cast<std::size_t>(k)];
     if (v.isNull() || v.isEmpty())
       throw Error(err::ProviderError, kSource,
                   "Insufficient key column information for updating or refreshing: the key "
@@ -765,8 +890,10 @@ void Recordset::Delete(std::int32_t affectRecords) {
   d.editMode = adEditNone;
   d.buffer.clear();
   d.changed.clear();
+  if (d.deleted.empty()) d.deleted.assign(d.rowCount(), 0);
   d.deleted[row] = 1;
   d.order.erase(d.order.begin() + d.pos);
+  d.positionsKnown = false;
   d.onDeleted = true;
   d.deletedRow = row;
   events.RecordsetChangeComplete.raise();
@@ -797,7 +924,6 @@ void Recordset::Find(std::string_view criteria, std::int32_t skipRecords,
     throw Error(err::BadArguments, kSource);
   const Criteria compiled(criteria, Resolver(d));  // 3001 / 3265 before moving
   if (d.editMode != adEditNone) Update();
-  const auto size = static_cast<std::int64_t>(d.order.size());
   std::int64_t from;
   if (!start.isEmpty()) {
     Bookmark(start);
@@ -808,18 +934,30 @@ void Recordset::Find(std::string_view criteria, std::int32_t skipRecords,
     from = d.pos;
   }
   from += static_cast<std::int64_t>(skipRecords) * searchDirection;
-  d.onDeleted = false;
+  const auto matches = [&](std::int64_t position) {
+    const std::uint32_t row = d.rowAt(position);
+    return compiled.MatchesCells([&](int column) { return d.cellAt(row, column); });
+  };
+  std::int64_t found;
   if (searchDirection > 0) {
+    // Rows not read yet are read block by block as the search reaches them.
     std::int64_t i = std::max<std::int64_t>(from, 0);
-    for (; i < size; ++i)
-      if (compiled.Matches(d.row(d.order[static_cast<std::size_t>(i)]))) break;
-    d.pos = std::min(i, size);
+    for (;;) {
+      const auto known = static_cast<std::int64_t>(d.visibleCount());
+      while (i < known && !matches(i))
+        ++i;
+      if (i < known || !d.reach(i)) break;
+    }
+    found = std::min(i, static_cast<std::int64_t>(d.visibleCount()));
   } else {
-    std::int64_t i = std::min<std::int64_t>(from, size - 1);
-    for (; i >= 0; --i)
-      if (compiled.Matches(d.row(d.order[static_cast<std::size_t>(i)]))) break;
-    d.pos = std::max<std::int64_t>(i, -1);
+    if (from >= static_cast<std::int64_t>(d.visibleCount())) d.reach(from);
+    std::int64_t i = std::min<std::int64_t>(from, static_cast<std::int64_t>(d.visibleCount()) - 1);
+    while (i >= 0 && !matches(i))
+      --i;
+    found = std::max<std::int64_t>(i, -1);
   }
+  d.pos = found;
+  d.onDeleted = false;
   events.MoveComplete.raise();
 }
 
@@ -832,20 +970,25 @@ void Recordset::Sort(std::string_view sortText) {
   d.requireOpen();
   const SortOrder sort(sortText, Resolver(d));  // 3001 / 3265 before changing anything
   if (d.editMode != adEditNone) Update();
-  std::vector<std::uint32_t> rows;
-  rows.reserve(d.order.size());
-  for (std::uint32_t r = 0; r < d.rowCount(); ++r)
-    if (!d.deleted[r]) rows.push_back(r);
-  if (!sort.empty()) {
-    const auto idx = sort.Order(rows.size(), [&](std::size_t i) { return d.row(rows[i]); });
-    std::vector<std::uint32_t> sorted(rows.size());
-    for (std::size_t i = 0; i < idx.size(); ++i)
-      sorted[i] = rows[idx[i]];
-    rows = std::move(sorted);
+  d.readAll();
+  if (sort.empty() && d.deleted.empty()) {
+    d.inOpenedOrder = true;
+    d.order.clear();
+    d.order.shrink_to_fit();
+  } else {
+    std::vector<std::uint32_t> rows;
+    rows.reserve(d.rowCount());
+    for (std::uint32_t r = 0; r < d.rowCount(); ++r)
+      if (!d.isDeleted(r)) rows.push_back(r);
+    if (!sort.empty())
+      rows = sort.Order(std::move(rows),
+                        [&d](std::uint32_t row, int column) { return d.cellAt(row, column); });
+    d.order = std::move(rows);
+    d.inOpenedOrder = false;
   }
-  d.order = std::move(rows);
+  d.positionsKnown = false;
   d.sortText = sort.empty() ? std::string() : std::string(sortText);
-  d.pos = d.order.empty() ? -1 : 0;
+  d.pos = d.visibleCount() == 0 ? -1 : 0;
   d.onDeleted = false;
   events.RecordsetChangeComplete.raise();
   events.MoveComplete.raise();
@@ -854,18 +997,23 @@ void Recordset::Sort(std::string_view sortText) {
 // --- Grid access -------------------------------------------------------------
 
 std::int32_t Recordset::VisibleRowCount() const {
-  return impl_->open ? static_cast<std::int32_t>(impl_->order.size()) : 0;
+  Impl& d = *impl_;
+  if (!d.open) return 0;
+  // A read that stopped on an error leaves the rows read before it; the
+  // operations that need the others raise the error.
+  IgnoreErrors([&] { d.readAll(); });
+  return static_cast<std::int32_t>(d.visibleCount());
 }
 
 const Variant& Recordset::ValueAt(std::int32_t visibleRow, std::int32_t fieldIndex) const {
-  const Impl& d = *impl_;
+  Impl& d = *impl_;
   d.requireOpen();
-  if (visibleRow < 0 || visibleRow >= static_cast<std::int32_t>(d.order.size()))
-    throw Error(err::NoCurrentRecord, kSource);
+  if (visibleRow < 0 || !d.reach(visibleRow)) throw Error(err::NoCurrentRecord, kSource);
   if (fieldIndex < 0 || fieldIndex >= static_cast<std::int32_t>(d.fieldColumn.size()))
     throw Error(err::SubscriptOutOfRange, kSource);
-  return d.row(d.order[static_cast<std::size_t>(
-      visibleRow)])[d.fieldColumn[static_cast<std::size_t>(fieldIndex)]];
+  const auto field = static_cast<std::size_t>(fieldIndex);
+  return d.cachedValue(d.gridValues[field], d.rowAt(visibleRow),
+                       static_cast<std::size_t>(d.fieldColumn[field]));
 }
 
 std::int32_t Recordset::CurrentVisibleRow() const {

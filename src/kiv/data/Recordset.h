@@ -22,14 +22,14 @@ namespace kiv {
 class Connection;
 class Fields;
 class Field;
+class RowStore;
 
 // A client cursor over the rows of one query. Open runs the query through
-// the connection's driver once and keeps every row; moves, Find and Sort
-// work on the cached rows; AddNew/Update/Delete write single rows back to
-// the query's base table with bound parameters (INSERT, or UPDATE/DELETE
-// located by the table's primary key, or by SQLite's rowid when the table
-// declares none). An UPDATE also requires the changed columns to still hold
-// the values read (optimistic locking).
+// the connection's driver once and keeps the rows, by column in their
+// native types; moves, Find and Sort work on the kept rows; AddNew/Update/Delete write single rows
+// back to the query's base table with bound parameters (INSERT, or UPDATE/DELETE located by the
+// table's primary key, or by SQLite's rowid when the table declares none). An UPDATE also requires
+// the changed columns to still hold the values read (optimistic locking).
 //
 // Position: BOF (before the first row), a current row, or EOF (after the
 // last). An empty record set is at BOF and EOF. Moving past an end sets BOF
@@ -48,6 +48,13 @@ class Field;
 // UpdateBatch saves a pending edit and has nothing else to write, with
 // every lock type (adLockBatchOptimistic is served like adLockOptimistic).
 // Destroying a record set drops a pending edit without saving it.
+//
+// Reading: Open returns once the first block of rows is read; the rest is
+// read as an operation reaches it (a move, RecordCount, MoveLast, Find,
+// Sort, a bookmark, a grid), or by the driver in the background, with the
+// same rows as a read of the whole result at Open. When reading fails after
+// the first block, the rows read before stay, and the operation that needs
+// the others raises the database's error.
 //
 // Find at EOF (or backward at BOF) finds nothing and raises nothing. A
 // cursor type is accepted and reported but every cursor is a static client
@@ -77,6 +84,16 @@ class Recordset : public Dispatch {
   void Close();
   // Re-runs Source with the same settings: Close then Open.
   void Requery();
+  // Opens this record set over the rows `original` holds, without reading
+  // them again: the rows are shared, and this record set has its own
+  // position (the first row), sort and pending edit. It sees the rows as
+  // `original` has saved, added and deleted them so far, in the order
+  // opened; later changes on either side are not seen by the other. Source
+  // and Parameters are the original's; CursorType and LockType are this
+  // record set's properties. ActiveConnection, when set, must be the
+  // original's (3001 otherwise); 3705 when open, 3704 when `original` is
+  // closed, 3709 when the connection is closed.
+  void OpenClone(const Recordset& original);
 
   std::int32_t State() const;
 
@@ -109,7 +126,7 @@ class Recordset : public Dispatch {
   // Moves numRecords rows from the current row, or from the row of the start
   // bookmark when given (not Empty).
   void Move(std::int32_t numRecords, const Variant& start = Variant());
-  // Rows not deleted.
+  // Rows not deleted (reads every row).
   std::int32_t RecordCount() const;
   // 1-based position of the current row in the current order, adPosBOF,
   // adPosEOF, or adPosUnknown (a deleted or new row). Setting moves the
@@ -150,8 +167,11 @@ class Recordset : public Dispatch {
   void Sort(std::string_view sortText);
 
   // For grids that read rows on demand, without moving the cursor:
-  // rows in the current order (deleted rows excluded), and a value by
-  // (visible row 0-based, field index 0-based); 3021/9 outside the ranges.
+  // rows in the current order (deleted rows excluded; when reading stopped
+  // on an error, the rows read before it), and a value by (visible row
+  // 0-based, field index 0-based); 3021/9 outside the ranges. The value
+  // stays valid until the next ValueAt of the same field or a change of
+  // the record set.
   std::int32_t VisibleRowCount() const;
   const Variant& ValueAt(std::int32_t visibleRow, std::int32_t fieldIndex) const;
   // The current row's 0-based visible row, or -1 without one.
@@ -175,6 +195,9 @@ class Recordset : public Dispatch {
   struct Impl;
 
  private:
+  // Takes the rows of a store (and, for a clone, the original's changes).
+  void adopt(std::shared_ptr<RowStore> store, const Impl* original);
+
   std::shared_ptr<Impl> impl_;
 };
 

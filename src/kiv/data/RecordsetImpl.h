@@ -6,12 +6,13 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "kiv/data/Connection.h"
 #include "kiv/data/Driver.h"
 #include "kiv/data/Recordset.h"
-#include "kiv/data/SortOrder.h"
+#include "kiv/data/RowStore.h"
 
 namespace kiv {
 
@@ -32,25 +33,36 @@ struct Recordset::Impl {
   bool open = false;
   std::uint64_t generation = 0;  // bumped by every Open and Close
 
-  // Columns as the driver returned them (hidden locators included) and the
-  // fields: fieldColumn[i] is the column of field i.
-  std::vector<ColumnInfo> columns;
+  // The rows as the driver read them (hidden locators included), perhaps
+  // not all of them yet; shared with a record set opened over this one
+  // (OpenClone), never changed by either. fieldColumn[i] is the column of
+  // field i.
+  std::shared_ptr<RowStore> store;
   std::vector<std::int32_t> fieldColumn;
   std::shared_ptr<kiv::Fields> fields;
   std::size_t stride = 0;
 
-  // Rows, row-major, `stride` values per row, in blocks of 2^blockShift
-  // rows (a driver's single array is adopted as one block with a shift of
-  // 32); new rows are appended.
-  std::vector<std::vector<Variant>> blocks;
-  unsigned blockShift = 32;
-  std::uint32_t rows = 0;
-  std::vector<std::uint8_t> deleted;  // per row
-  // Visible rows (not deleted) in the current order.
+  // This record set's own changes over the stored rows. A row saved here
+  // (edited, read again after a conflict, or added) keeps all its values in
+  // savedValues, `stride` from savedAt[row]; rows added get the numbers
+  // after the stored ones. valuesVersion counts the changes.
+  std::unordered_map<std::uint32_t, std::size_t> savedAt;
+  std::vector<Variant> savedValues;
+  std::uint32_t addedRows = 0;
+  std::uint64_t valuesVersion = 0;
+  std::vector<std::uint8_t> deleted;  // per row; empty while no row is deleted
+
+  // The visible rows (not deleted) in the current order. While
+  // inOpenedOrder, position p is row p (no row deleted, no sort) and
+  // `order` is empty; otherwise every row has been read and `order` lists
+  // them. positionOf is order's inverse, rebuilt when a bookmark needs it.
+  bool inOpenedOrder = true;
   std::vector<std::uint32_t> order;
-  // Position in `order`: -1 BOF, order.size() EOF. When onDeleted, the
-  // current record is the deleted row `deletedRow` and pos is the position
-  // of the row after it.
+  std::vector<std::uint32_t> positionOf;
+  bool positionsKnown = false;
+  // Position in the order: -1 BOF, the row count EOF (only once every row
+  // is read). When onDeleted, the current record is the deleted row
+  // `deletedRow` and pos is the position of the row after it.
   std::int64_t pos = -1;
   bool onDeleted = false;
   std::uint32_t deletedRow = 0;
@@ -66,30 +78,78 @@ struct Recordset::Impl {
 
   std::string sortText;
 
-  // Where writes go: the base table, and the columns that locate a row (the
-  // primary key, or a hidden rowid). writeProblem explains why a record set
-  // cannot be written back ("" when it can); keyProblem why rows cannot be
-  // located for UPDATE and DELETE.
+  // Where writes go, worked out at the first write: the base table, and
+  // the columns that locate a row (the primary key, or a hidden rowid).
+  // writeProblem explains why a record set cannot be written back ("" when
+  // it can); keyProblem why rows cannot be located for UPDATE and DELETE.
+  bool writeInfoKnown = false;
   std::string table;
   std::vector<std::int32_t> keyColumns;
   std::string writeProblem;
   std::string keyProblem;
 
-  std::size_t rowCount() const { return rows; }
-  bool hasCurrent() const {
-    return !onDeleted && pos >= 0 && pos < static_cast<std::int64_t>(order.size());
-  }
-  const Variant* row(std::uint32_t r) const {
-    const std::uint64_t mask = (std::uint64_t{1} << blockShift) - 1;
-    return blocks[static_cast<std::size_t>(std::uint64_t{r} >> blockShift)].data() +
-           static_cast<std::size_t>(r & mask) * stride;
-  }
-  Variant* mutableRow(std::uint32_t r) { return const_cast<Variant*>(row(r)); }
-  // Appends a row (stride values); returns its index.
-  std::uint32_t appendRow(std::vector<Variant>&& values);
+  // The values of the row Field::Value last read (all fields at once: a
+  // screen reads every field of a row), and the last value the grid read
+  // of each field (ValueAt): kept so that reading allocates nothing once
+  // the text buffers are large enough.
+  std::uint32_t currentRow = UINT32_MAX;
+  std::vector<Variant> currentValues;
+  struct CachedValue {
+    std::uint32_t row = UINT32_MAX;
+    Variant value;
+  };
+  std::vector<CachedValue> gridValues;
 
+  const std::vector<ColumnInfo>& columns() const { return store->columns(); }
+  // Row numbers: the stored rows, then the rows added here.
+  std::uint32_t rowCount() const { return static_cast<std::uint32_t>(store->rows()) + addedRows; }
+  // Visible rows read so far (all of them once store->complete()).
+  std::size_t visibleCount() const { return inOpenedOrder ? rowCount() : order.size(); }
+  std::uint32_t rowAt(std::int64_t position) const {
+    return inOpenedOrder ? static_cast<std::uint32_t>(position)
+                         : order[static_cast<std::size_t>(position)];
+  }
+  bool hasCurrent() const {
+    return !onDeleted && pos >= 0 && pos < static_cast<std::int64_t>(visibleCount());
+  }
+  bool isDeleted(std::uint32_t row) const { return !deleted.empty() && deleted[row]; }
+
+  // Reads rows until `position` is visible, when the result has that many;
+  // true when it is. Raises a reading error that stops short of it.
+  bool reach(std::int64_t position);
+  // Reads every row (RecordCount, MoveLast, Sort, a write).
+  void readAll() { store->fetchAll(); }
+  // Leaves the opened order: lists the visible rows (reading them all).
+  void listRows();
+  // The position of a visible row.
+  std::int64_t positionOfRow(std::uint32_t row);
+
+  // A row's values saved here, or nullptr when it holds the stored ones.
+  const Variant* savedRow(std::uint32_t row) const {
+    if (savedAt.empty()) return nullptr;
+    const auto it = savedAt.find(row);
+    return it == savedAt.end() ? nullptr : savedValues.data() + it->second;
+  }
+  Cell cellAt(std::uint32_t row, int column) const {
+    if (const Variant* saved = savedRow(row)) return CellOf(saved[column]);
+    return store->cell(row, column);
+  }
+  Variant valueAt(std::uint32_t row, std::size_t column) const {
+    if (const Variant* saved = savedRow(row)) return saved[column];
+    return store->value(row, static_cast<int>(column));
+  }
+  const Variant& cachedValue(CachedValue& slot, std::uint32_t row, std::size_t column) const;
+  // Reads the values of a row into currentValues.
+  void loadCurrentRow(std::uint32_t row);
+  // All values of a row.
+  std::vector<Variant> rowValues(std::uint32_t row) const;
+  // Saves a row's values here (an edit saved, a row read again).
+  void saveRow(std::uint32_t row, std::vector<Variant> values);
+
+  // Works out where writes go (once).
+  void requireWriteInfo();
   // The key columns' values of a row, as statement parameters.
-  std::vector<Param> keyOf(const Variant* values) const;
+  std::vector<Param> keyOf(const std::vector<Variant>& values) const;
   // Reads the base-table columns of the row the key locates into target
   // (stride values); false when the database has no such row.
   bool readStoredRow(Driver& driver, const std::vector<Param>& key,
@@ -103,7 +163,16 @@ struct Recordset::Impl {
   void requireUpdatable() const;
   // Field access for Field.
   const ColumnInfo& fieldInfo(std::int32_t field) const;
-  const Variant& fieldValue(std::int32_t field) const;
+  // The value of a field (of this generation) at the current row.
+  const Variant& fieldValue(std::int32_t field) {
+    if (editMode != adEditNone)
+      return buffer[static_cast<std::size_t>(fieldColumn[static_cast<std::size_t>(field)])];
+    if (!hasCurrent()) NoCurrentRecord();
+    const std::uint32_t row = rowAt(pos);
+    if (row != currentRow) loadCurrentRow(row);
+    return currentValues[static_cast<std::size_t>(field)];
+  }
+  [[noreturn]] static void NoCurrentRecord();
   void setFieldValue(std::int32_t field, const Variant& value);
   Variant originalValue(std::int32_t field) const;
 };

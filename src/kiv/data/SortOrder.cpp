@@ -42,31 +42,23 @@ bool EqualsKeyword(std::string_view word, std::string_view keyword) {
 // then values that have no order.
 enum Rank : std::uint8_t { kNullRank, kNaNRank, kNumberRank, kTextRank, kOtherRank };
 
-// The numeric value of a number, Boolean or Date; false for other subtypes.
-bool NumericValue(const Variant& v, double& out) {
-  switch (v.type()) {
+Rank RankOf(const Cell& c) {
+  switch (c.type) {
+    case VarType::Empty:
+    case VarType::Null:
+      return kNullRank;
+    case VarType::String:
+      return kTextRank;
     case VarType::Integer:
-      return out = v.integer(), true;
     case VarType::Long:
-      return out = v.lng(), true;
     case VarType::Double:
-      return out = v.dbl(), true;
     case VarType::Currency:
-      return out = v.currency().ToDouble(), true;
     case VarType::Boolean:
-      return out = v.boolean() ? -1.0 : 0.0, true;
     case VarType::Date:
-      return out = v.date().serial, true;
+      return std::isnan(c.number) ? kNaNRank : kNumberRank;
     default:
-      return false;
+      return kOtherRank;
   }
-}
-
-Rank RankOf(const Variant& v, double& number) {
-  if (v.isEmpty() || v.isNull()) return kNullRank;
-  if (v.isString()) return kTextRank;
-  if (NumericValue(v, number)) return std::isnan(number) ? kNaNRank : kNumberRank;
-  return kOtherRank;
 }
 
 inline int CompareBytes(const char* a, std::size_t na, const char* b, std::size_t nb) {
@@ -119,32 +111,31 @@ inline int CompareEntries(const Entry& a, const Entry& b) {
 
 // Builds the entries of one key for the rows in the order `order`, folding
 // text once per row into `arena` (text that is already upper-case ASCII is
-// used in place), then sorts them stably.
-void SortPass(std::span<const Variant* const> rows, int column, bool descending,
-              std::vector<std::size_t>& order) {
+// used where it lies), then sorts them stably.
+void SortPass(const SortOrder::CellAt& cellAt, int column, bool descending,
+              std::vector<std::uint32_t>& order) {
   std::vector<Entry> entries(order.size());
   std::string arena;
   std::vector<std::size_t> arenaEntries;  // entries whose text lives in the arena
   std::vector<std::size_t> arenaOffsets;
   for (std::size_t i = 0; i < order.size(); ++i) {
-    const Variant& v = rows[order[i]][column];
+    const Cell c = cellAt(order[i], column);
     Entry& e = entries[i];
-    e.row = static_cast<std::uint32_t>(order[i]);
-    double number = 0.0;
-    e.rank = RankOf(v, number);
+    e.row = order[i];
+    e.rank = RankOf(c);
     if (e.rank != kTextRank) {
-      e.number = number;
+      e.number = c.number;
       e.length = 0;
       continue;
     }
-    const std::string& s = v.string();
+    const std::string_view s = c.text;
     bool nonAscii = false, lower = false;
-    for (char c : s) {
-      if (static_cast<unsigned char>(c) >= 0x80) {
+    for (char ch : s) {
+      if (static_cast<unsigned char>(ch) >= 0x80) {
         nonAscii = true;
         break;
       }
-      lower |= (c >= 'a' && c <= 'z');
+      lower |= (ch >= 'a' && ch <= 'z');
     }
     if (!nonAscii && !lower) {
       e.text = s.data();
@@ -252,22 +243,21 @@ SortOrder::SortOrder(std::string_view text, const ColumnResolver& resolve) {
   keys_ = std::move(keys);
 }
 
-std::vector<std::size_t> SortOrder::Order(std::span<const Variant* const> rows) const {
-  if (rows.size() > std::numeric_limits<std::uint32_t>::max()) throw Error(err::Overflow);
-  std::vector<std::size_t> order(rows.size());
-  std::iota(order.begin(), order.end(), std::size_t{0});
+std::vector<std::uint32_t> SortOrder::Order(std::vector<std::uint32_t> rows,
+                                            const CellAt& cellAt) const {
   // Stable passes from the last key to the first give the order of all keys.
   for (auto key = keys_.rbegin(); key != keys_.rend(); ++key)
-    SortPass(rows, key->column, key->descending, order);
-  return order;
+    SortPass(cellAt, key->column, key->descending, rows);
+  return rows;
 }
 
-std::vector<std::size_t> SortOrder::Order(
-    std::size_t count, const std::function<const Variant*(std::size_t)>& rowAt) const {
-  std::vector<const Variant*> rows(count);
-  for (std::size_t i = 0; i < count; ++i)
-    rows[i] = rowAt(i);
-  return Order(std::span<const Variant* const>(rows));
+std::vector<std::size_t> SortOrder::Order(std::span<const Variant* const> rows) const {
+  if (rows.size() > std::numeric_limits<std::uint32_t>::max()) throw Error(err::Overflow);
+  std::vector<std::uint32_t> ids(rows.size());
+  std::iota(ids.begin(), ids.end(), std::uint32_t{0});
+  const auto sorted = Order(
+      std::move(ids), [&rows](std::uint32_t row, int column) { return CellOf(rows[row][column]); });
+  return std::vector<std::size_t>(sorted.begin(), sorted.end());
 }
 
 int SortOrder::Compare(const Variant* a, const Variant* b) const {
@@ -279,11 +269,11 @@ int SortOrder::Compare(const Variant* a, const Variant* b) const {
 }
 
 int SortOrder::CompareValues(const Variant& a, const Variant& b) {
-  double na = 0.0, nb = 0.0;
-  const Rank ra = RankOf(a, na), rb = RankOf(b, nb);
+  const Cell ca = CellOf(a), cb = CellOf(b);
+  const Rank ra = RankOf(ca), rb = RankOf(cb);
   if (ra != rb) return ra < rb ? -1 : 1;
-  if (ra == kNumberRank) return na < nb ? -1 : (na > nb ? 1 : 0);
-  if (ra == kTextRank) return CompareText(a.string(), b.string());
+  if (ra == kNumberRank) return ca.number < cb.number ? -1 : (ca.number > cb.number ? 1 : 0);
+  if (ra == kTextRank) return CompareText(ca.text, cb.text);
   return 0;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <span>
 #include <string>
@@ -39,13 +40,15 @@ class SortOrder {
   bool empty() const { return keys_.empty(); }
   const std::vector<Key>& keys() const { return keys_; }
 
-  // A stable ordering of the rows: element i of the result is the index (in
-  // `rows`) of the row that comes i-th. Each row points to its first column.
-  // The empty order gives 0, 1, 2, ...
+  // The cell of a row (as the caller numbers its rows) and column.
+  using CellAt = std::function<Cell(std::uint32_t row, int column)>;
+  // The rows reordered stably by the keys; cellAt is called once per row
+  // and key. Text cells must stay valid while the call runs.
+  std::vector<std::uint32_t> Order(std::vector<std::uint32_t> rows, const CellAt& cellAt) const;
+  // A stable ordering of Variant rows: element i of the result is the index
+  // (in `rows`) of the row that comes i-th. Each row points to its first
+  // column. The empty order gives 0, 1, 2, ...
   std::vector<std::size_t> Order(std::span<const Variant* const> rows) const;
-  // The same over `count` rows read through `rowAt(i)` (called once per row).
-  std::vector<std::size_t> Order(std::size_t count,
-                                 const std::function<const Variant*(std::size_t)>& rowAt) const;
 
   // Compares two rows by the keys: negative when `a` comes first, 0 when
   // they are equal on every key, positive when `b` comes first.

@@ -307,8 +307,14 @@ void KivFormControl::Search() {
       search->CursorType(adOpenKeyset);
       search->LockType(adLockReadOnly);
       search->ActiveConnection(m_Source_Connection);
-      search->Open(m_Search_RecordSource.empty() ? rs.Source() : m_Search_RecordSource, nullptr,
-                   adOpenUnspecified, adLockUnspecified, adCmdUnspecified);
+      if (m_Search_RecordSource.empty() && rs.ActiveConnection() == m_Source_Connection) {
+        // The form's own statement: the dialog browses the rows the form
+        // holds (as the form has saved them) instead of a second copy.
+        search->OpenClone(rs);
+      } else {
+        search->Open(m_Search_RecordSource.empty() ? rs.Source() : m_Search_RecordSource, nullptr,
+                     adOpenUnspecified, adLockUnspecified, adCmdUnspecified);
+      }
       if (!m_SearchControl) {
         throw Error(err::ObjectNotSet, "KivFormControl",
                     std::string(StandardErrorText(err::ObjectNotSet)));

@@ -45,8 +45,10 @@ class Event {
   // Runs every handler before it returns; exceptions of a handler propagate
   // to the raiser.
   void raise(Args&... args) const {
+    if (slots_.empty()) return;
     const auto snapshot = slots_;
-    for (const auto& slot : snapshot) slot->handler(args...);
+    for (const auto& slot : snapshot)
+      slot->handler(args...);
   }
 
  private:

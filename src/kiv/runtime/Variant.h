@@ -37,7 +37,7 @@ inline constexpr NullValue kNull{};
 
 // A fixed-point amount with four decimals, as the host's Currency stores it.
 struct Currency {
-  std::int64_t scaled = 0;  // value × 10,000
+  std::int64_t scaled = 0;                   // value × 10,000
   static Currency FromDouble(double value);  // rounds half to even; raises 6 when out of range
   double ToDouble() const { return static_cast<double>(scaled) / 10000.0; }
   bool operator==(const Currency&) const = default;
@@ -71,13 +71,35 @@ class Variant {
   Variant(const char* v) : value_(std::string(v)) {}
   Variant(std::shared_ptr<Dispatch> v) : value_(ObjectRef{std::move(v)}) {}
   template <class T>
-    requires std::derived_from<T, Dispatch>
-  Variant(std::shared_ptr<T> v) : value_(ObjectRef{std::shared_ptr<Dispatch>(std::move(v))}) {}
+  requires std::derived_from<T, Dispatch> Variant(std::shared_ptr<T> v)
+      : value_(ObjectRef{std::shared_ptr<Dispatch>(std::move(v))}) {}
   Variant(Array array);
   Variant(Bytes bytes) : value_(std::make_shared<const Bytes>(std::move(bytes))) {}
 
   // Nothing: an Object subtype holding no object.
   static Variant Nothing() { return Variant(std::shared_ptr<Dispatch>()); }
+
+  // Makes this a String holding `text`, reusing the text buffer it already
+  // has: a value read over and over into the same Variant stops allocating
+  // once the buffer is large enough.
+  void assignText(std::string_view text) {
+    if (auto* s = std::get_if<std::string>(&value_))
+      s->assign(text);
+    else
+      value_.emplace<std::string>(text);
+  }
+  // Sets a value of a plain subtype in place: Null, Integer, Long, Double,
+  // Currency, Date or Boolean (cheaper than assigning a new Variant when the
+  // subtype stays the same).
+  template <class T>
+  requires(std::same_as<T, NullValue> || std::same_as<T, std::int16_t> ||
+           std::same_as<T, std::int32_t> || std::same_as<T, double> || std::same_as<T, Currency> ||
+           std::same_as<T, DateTime> || std::same_as<T, bool>) void assign(T v) {
+    if (auto* p = std::get_if<T>(&value_))
+      *p = v;
+    else
+      value_.template emplace<T>(v);
+  }
 
   VarType type() const;
   // The host's TypeName for the subtype ("Integer", "String", "Nothing", "Variant()", ...).

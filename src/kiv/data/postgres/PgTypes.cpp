@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "kiv/data/AdoTypes.h"
+#include "kiv/data/RowStore.h"
 #include "kiv/runtime/Error.h"
 
 namespace kiv::postgres {
@@ -288,10 +289,15 @@ std::int32_t AdoTypeOf(Oid type) {
   }
 }
 
-Variant ValueFromText(Oid type, std::string_view text, bool numericAsCurrency) {
+namespace {
+
+// Decodes one result text by its column type into a sink (a Variant, or a
+// record set's BlockWriter): one call naming the Variant subtype.
+template <class Sink>
+void Decode(Oid type, std::string_view text, bool numericAsCurrency, Sink& out) {
   if (numericAsCurrency && type == oid::Numeric) {
     Currency c;
-    if (ParseDecimalCurrency(text, c)) return Variant(c);
+    if (ParseDecimalCurrency(text, c)) return out.currency(c);
   }
   switch (type) {
     case oid::Int2:
@@ -300,38 +306,37 @@ Variant ValueFromText(Oid type, std::string_view text, bool numericAsCurrency) {
       long long v = 0;
       auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
       if (ec != std::errc() || end != text.data() + text.size()) break;
-      if (type == oid::Int2) return Variant(static_cast<std::int16_t>(v));
+      if (type == oid::Int2) return out.int16(static_cast<std::int16_t>(v));
       if (v >= std::numeric_limits<std::int32_t>::min() &&
           v <= std::numeric_limits<std::int32_t>::max())
-        return Variant(static_cast<std::int32_t>(v));
-      return Variant(static_cast<double>(v));
+        return out.int32(static_cast<std::int32_t>(v));
+      return out.dbl(static_cast<double>(v));
     }
     case oid::Float4:
     case oid::Float8:
     case oid::Numeric: {
       double v;
-      if (ParseDouble(text, v)) return Variant(v);
+      if (ParseDouble(text, v)) return out.dbl(v);
       break;
     }
     case oid::Money: {
       Currency c;
-      if (ParseMoney(text, c)) return Variant(c);
+      if (ParseMoney(text, c)) return out.currency(c);
       break;
     }
     case oid::Bool:
-      return Variant(!text.empty() && (text[0] == 't' || text[0] == 'T'));
+      return out.boolean(!text.empty() && (text[0] == 't' || text[0] == 'T'));
     case oid::Date: {
       std::size_t pos = 0;
       long long days;
-      if (ParseIsoDate(text, pos, days) && pos == text.size())
-        return Variant(DateTime{Serial(days, 0)});
+      if (ParseIsoDate(text, pos, days) && pos == text.size()) return out.date(Serial(days, 0));
       break;
     }
     case oid::Time: {
       std::size_t pos = 0;
       double seconds;
       if (ParseIsoTime(text, pos, seconds) && pos == text.size())
-        return Variant(DateTime{seconds / 86400.0});
+        return out.date(seconds / 86400.0);
       break;
     }
     case oid::Timestamp:
@@ -341,15 +346,41 @@ Variant ValueFromText(Oid type, std::string_view text, bool numericAsCurrency) {
       double seconds;
       if (ParseIsoDate(text, pos, days) && Expect(text, pos, ' ') &&
           ParseIsoTime(text, pos, seconds) && SkipOffset(text, pos))
-        return Variant(DateTime{Serial(days, seconds)});
+        return out.date(Serial(days, seconds));
       break;
     }
-    case oid::Bytea:
-      return Variant(ParseHexBytea(text));
+    case oid::Bytea: {
+      const Bytes bytes = ParseHexBytea(text);
+      return out.bytes(bytes.data(), bytes.size());
+    }
     default:
       break;
   }
-  return Variant(std::string(text));
+  out.text(text);
+}
+
+struct VariantSink {
+  Variant value;
+  void int16(std::int16_t v) { value = Variant(v); }
+  void int32(std::int32_t v) { value = Variant(v); }
+  void dbl(double v) { value = Variant(v); }
+  void currency(Currency v) { value = Variant(v); }
+  void date(double serial) { value = Variant(DateTime{serial}); }
+  void boolean(bool v) { value = Variant(v); }
+  void text(std::string_view v) { value = Variant(v); }
+  void bytes(const std::uint8_t* p, std::size_t n) { value = Variant(Bytes(p, p + n)); }
+};
+
+}  // namespace
+
+Variant ValueFromText(Oid type, std::string_view text, bool numericAsCurrency) {
+  VariantSink sink;
+  Decode(type, text, numericAsCurrency, sink);
+  return std::move(sink.value);
+}
+
+void DecodeInto(BlockWriter& writer, Oid type, std::string_view text, bool numericAsCurrency) {
+  Decode(type, text, numericAsCurrency, writer);
 }
 
 std::string IsoDate(double serial) {

@@ -6,6 +6,10 @@
 
 #include "kiv/runtime/Variant.h"
 
+namespace kiv {
+class BlockWriter;
+}
+
 // Type mapping between PostgreSQL and the record set: column type OIDs to the
 // standard data type codes, result texts to Variants, and Variants to the
 // text (or binary) form of statement parameters. The connection sets
@@ -54,6 +58,8 @@ std::int32_t AdoTypeOf(Oid type);
 // With numericAsCurrency (NumericAsCurrency of the column: NUMERIC(10,2) and
 // the like) a numeric is read exactly as Currency instead.
 Variant ValueFromText(Oid type, std::string_view text, bool numericAsCurrency = false);
+// The same value written to a record set's block (one column of a row).
+void DecodeInto(BlockWriter& writer, Oid type, std::string_view text, bool numericAsCurrency);
 
 // A statement parameter as libpq sends it: its text (or raw bytes when
 // binary), or SQL NULL.

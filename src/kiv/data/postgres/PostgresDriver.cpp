@@ -10,6 +10,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "kiv/data/RowStore.h"
 #include "kiv/data/SqlText.h"
 #include "kiv/data/postgres/PgTypes.h"
 #include "kiv/runtime/Error.h"
@@ -93,6 +94,54 @@ bool IsDmlOrQuery(const char* commandStatus) {
          s.starts_with("SELECT") || s.empty();
 }
 
+// Whether a statement only reads, by its first word (comments and opening
+// brackets skipped): a result of one that only reads may be abandoned half
+// way; any other is read to its end, so what it does is done whole.
+bool OnlyReads(std::string_view sql) {
+  std::size_t p = 0;
+  for (;;) {
+    while (p < sql.size() && (std::isspace(static_cast<unsigned char>(sql[p])) || sql[p] == '('))
+      ++p;
+    if (sql.substr(p, 2) == "--") {
+      p = sql.find('\n', p);
+      if (p == std::string_view::npos) return false;
+    } else if (sql.substr(p, 2) == "/*") {
+      p = sql.find("*/", p);
+      if (p == std::string_view::npos) return false;
+      p += 2;
+    } else {
+      break;
+    }
+  }
+  return StartsWithNoCase(sql.substr(p), "select") || StartsWithNoCase(sql.substr(p), "values");
+}
+
+class PostgresDriver;
+
+// The rest of a result that goes on past its first block, read row by row
+// (libpq's single-row mode) as the record set needs it. The connection
+// carries one statement at a time: before any other statement the driver
+// reads the rest into the store, and a store dropped before its end has
+// its statement cancelled (when it only reads) or read to its end.
+class PgStream final : public RowReader {
+ public:
+  PgStream(PostgresDriver* driver, BlockWriter writer, std::vector<Oid> types,
+           std::vector<char> currency, std::string sql)
+      : driver(driver),
+        writer(std::move(writer)),
+        types(std::move(types)),
+        currency(std::move(currency)),
+        sql(std::move(sql)) {}
+  ~PgStream() override;
+  void fetch(RowStore& store, std::size_t rows) override;
+
+  PostgresDriver* driver;  // null once the statement has ended
+  BlockWriter writer;
+  std::vector<Oid> types;
+  std::vector<char> currency;
+  std::string sql;
+};
+
 class PostgresDriver final : public Driver {
  public:
   explicit PostgresDriver(PGconn* conn) : conn_(conn) {
@@ -110,12 +159,97 @@ class PostgresDriver final : public Driver {
   std::string_view name() const override { return "PostgreSQL"; }
   bool isOpen() const override { return conn_ != nullptr; }
   void close() override {
+    // Record sets keep their rows when the connection closes: a result
+    // still coming is read first.
+    finishStream();
     if (conn_) {
       PQfinish(conn_);
       conn_ = nullptr;
     }
     tables_.clear();
     keys_.clear();
+  }
+
+  std::shared_ptr<RowStore> openRows(std::string_view sql, const std::vector<Param>& params,
+                                     const QueryOptions& /*options*/) override {
+    const std::string text = RewriteTop(sql);
+    ensureUsable();
+    const bool inTransaction = InTransaction();
+    Result first = sendRows(text, params);
+    ExecStatusType status = first ? PQresultStatus(first.get()) : PGRES_FATAL_ERROR;
+    if (!RowsCame(status)) {
+      const char* state = first ? PQresultErrorField(first.get(), PG_DIAG_SQLSTATE) : nullptr;
+      const std::string sqlstate = state ? state : "";
+      discardResults();
+      if (!inTransaction && (PQstatus(conn_) == CONNECTION_BAD || sqlstate == "57P01" ||
+                             sqlstate == "57P02" || sqlstate == "57P03")) {
+        reconnect();
+        first = sendRows(text, params);
+        status = first ? PQresultStatus(first.get()) : PGRES_FATAL_ERROR;
+      }
+      if (!RowsCame(status)) {
+        discardResults();
+        raise(first.get(), status, text, inTransaction);
+      }
+    }
+
+    // The columns, from the first result.
+    const PGresult* res = first.get();
+    const int nCols = PQnfields(res);
+    std::vector<ColumnInfo> columns(static_cast<std::size_t>(nCols));
+    std::vector<Oid> types(static_cast<std::size_t>(nCols));
+    std::vector<char> currency(static_cast<std::size_t>(nCols));
+    for (int c = 0; c < nCols; ++c) {
+      ColumnInfo& col = columns[static_cast<std::size_t>(c)];
+      types[static_cast<std::size_t>(c)] = describe(res, c, col);
+      currency[static_cast<std::size_t>(c)] = NumericAsCurrency(col);
+    }
+    auto store = std::make_shared<RowStore>(std::move(columns));
+    auto stream = std::make_shared<PgStream>(this, store->writer(), std::move(types),
+                                             std::move(currency), text);
+    stream_ = stream.get();
+    streamStore_ = store;
+    store->setReader(stream);
+    takeRow(*stream, *store, std::move(first));
+    readStream(*stream, *store, RowStore::kBlockRows);
+    // A failure within the first block fails the open: nothing was shown.
+    if (store->error()) std::rethrow_exception(store->error());
+    if (store->complete()) describeColumns(store->mutableColumns());
+    return store;
+  }
+
+  void describeColumns(std::vector<ColumnInfo>& columns) override {
+    for (ColumnInfo& col : columns) {
+      if (col.tableId == 0 || !col.baseTable.empty()) continue;
+      const TableInfo& info = tableInfo(col.tableId);
+      auto it = info.columns.find(col.columnId);
+      if (!info.name.empty() && it != info.columns.end()) {
+        col.baseTable = info.name;
+        col.baseColumn = it->second;
+      }
+    }
+  }
+
+  // Reads the stream's rows into its store until it holds `rows` rows or
+  // the result ends (or fails).
+  void readStream(PgStream& stream, RowStore& store, std::size_t rows) {
+    while (stream.driver && store.rows() < rows)
+      takeRow(stream, store, Result(PQgetResult(conn_)));
+  }
+
+  // The store of the result still coming went away: the statement is
+  // cancelled when it only reads, and its results are read and dropped.
+  void abandonStream(PgStream& stream) noexcept {
+    if (stream_ != &stream) return;
+    if (OnlyReads(stream.sql)) {
+      if (PGcancel* cancel = PQgetCancel(conn_)) {
+        char error[256];
+        PQcancel(cancel, error, sizeof error);
+        PQfreeCancel(cancel);
+      }
+    }
+    discardResults();
+    endStream(stream);
   }
 
   ResultSet query(std::string_view sql, const std::vector<Param>& params,
@@ -131,30 +265,10 @@ class PostgresDriver final : public Driver {
     std::vector<char> currency(static_cast<std::size_t>(nCols));
     for (int c = 0; c < nCols; ++c) {
       ColumnInfo& col = out.columns[static_cast<std::size_t>(c)];
-      const Oid type = PQftype(res.get(), c);
-      types[static_cast<std::size_t>(c)] = type;
-      col.name = PQfname(res.get(), c);
-      col.type = AdoTypeOf(type);
-      const int mod = PQfmod(res.get(), c);
-      if ((type == oid::Varchar || type == oid::Bpchar) && mod >= 4) col.definedSize = mod - 4;
-      if (type == oid::Numeric && mod >= 4) {
-        // Precision runs to 1000; anything past 255 is simply "large" here.
-        const int precision = ((mod - 4) >> 16) & 0xffff, scale = (mod - 4) & 0xffff;
-        col.precision = static_cast<std::uint8_t>(precision > 255 ? 255 : precision);
-        col.numericScale = static_cast<std::uint8_t>(scale > 255 ? 255 : scale);
-      }
-      const Oid table = PQftable(res.get(), c);
-      const int attnum = PQftablecol(res.get(), c);
-      if (table != InvalidOid && attnum > 0) {
-        const TableInfo& info = tableInfo(table);
-        auto it = info.columns.find(attnum);
-        if (!info.name.empty() && it != info.columns.end()) {
-          col.baseTable = info.name;
-          col.baseColumn = it->second;
-        }
-      }
+      types[static_cast<std::size_t>(c)] = describe(res.get(), c, col);
       currency[static_cast<std::size_t>(c)] = NumericAsCurrency(col);
     }
+    describeColumns(out.columns);
     out.values.reserve(static_cast<std::size_t>(nRows) * static_cast<std::size_t>(nCols));
     for (int r = 0; r < nRows; ++r) {
       for (int c = 0; c < nCols; ++c) {
@@ -346,6 +460,7 @@ class PostgresDriver final : public Driver {
   // next action after a server restart just works), and a session whose
   // quoting was switched back to backslash escapes is switched on again.
   void ensureUsable() {
+    finishStream();
     if (!conn_) RaiseConnectionLost("the connection is closed");
     const bool inTransaction = InTransaction();
     if (diedWhileIdle()) {
@@ -386,6 +501,126 @@ class PostgresDriver final : public Driver {
       res.reset(PQexec(conn_, sql.c_str()));
     }
     return res;
+  }
+
+  // Sends a query whose rows come one by one; returns its first result.
+  Result sendRows(const std::string& sql, const std::vector<Param>& params) {
+    std::vector<WireParam> wire;
+    wire.reserve(params.size());
+    for (const Param& p : params)
+      wire.push_back(ParamFor(p.value, p.type));
+    std::vector<const char*> values(wire.size());
+    std::vector<int> lengths(wire.size()), formats(wire.size());
+    for (std::size_t i = 0; i < wire.size(); ++i) {
+      values[i] = wire[i].null ? nullptr : wire[i].data.data();
+      lengths[i] = static_cast<int>(wire[i].data.size());
+      formats[i] = wire[i].binary ? 1 : 0;
+    }
+    if (!PQsendQueryParams(conn_, sql.c_str(), static_cast<int>(wire.size()), nullptr,
+                           values.data(), lengths.data(), formats.data(), 0))
+      return Result(PQgetResult(conn_));
+    PQsetSingleRowMode(conn_);
+    return Result(PQgetResult(conn_));
+  }
+
+  static bool RowsCame(ExecStatusType status) {
+    return status == PGRES_SINGLE_TUPLE || status == PGRES_TUPLES_OK ||
+           status == PGRES_COMMAND_OK || status == PGRES_EMPTY_QUERY;
+  }
+
+  void discardResults() noexcept {
+    if (!conn_) return;
+    while (PGresult* r = PQgetResult(conn_))
+      PQclear(r);
+  }
+
+  // A column's type and metadata from a result. Its base table is named
+  // when the driver knows the table already; otherwise it keeps the
+  // table's number for describeColumns.
+  Oid describe(const PGresult* res, int c, ColumnInfo& col) {
+    const Oid type = PQftype(res, c);
+    col.name = PQfname(res, c);
+    col.type = AdoTypeOf(type);
+    const int mod = PQfmod(res, c);
+    if ((type == oid::Varchar || type == oid::Bpchar) && mod >= 4) col.definedSize = mod - 4;
+    if (type == oid::Numeric && mod >= 4) {
+      // Precision runs to 1000; anything past 255 is simply "large" here.
+      const int precision = ((mod - 4) >> 16) & 0xffff, scale = (mod - 4) & 0xffff;
+      col.precision = static_cast<std::uint8_t>(precision > 255 ? 255 : precision);
+      col.numericScale = static_cast<std::uint8_t>(scale > 255 ? 255 : scale);
+    }
+    const Oid table = PQftable(res, c);
+    const int attnum = PQftablecol(res, c);
+    if (table != InvalidOid && attnum > 0) {
+      col.tableId = table;
+      col.columnId = attnum;
+      if (auto known = tables_.find(table); known != tables_.end()) {
+        auto it = known->second.columns.find(attnum);
+        if (!known->second.name.empty() && it != known->second.columns.end()) {
+          col.baseTable = known->second.name;
+          col.baseColumn = it->second;
+        }
+      }
+    }
+    return type;
+  }
+
+  // Takes one result of a stream: a row into the store's blocks, or the
+  // end of the rows, or an error (kept in the store).
+  void takeRow(PgStream& stream, RowStore& store, Result res) {
+    if (!res) {  // the results have ended
+      store.append(stream.writer.take());
+      endStream(stream);
+      store.finish();
+      return;
+    }
+    const ExecStatusType status = PQresultStatus(res.get());
+    if (status == PGRES_SINGLE_TUPLE || status == PGRES_TUPLES_OK) {
+      // One row in single-row mode; the last result of the rows has none
+      // (all of them, should the mode not have taken).
+      const int nCols = PQnfields(res.get());
+      for (int r = 0; r < PQntuples(res.get()); ++r) {
+        for (int c = 0; c < nCols; ++c) {
+          if (PQgetisnull(res.get(), r, c)) {
+            stream.writer.null();
+          } else {
+            DecodeInto(stream.writer, stream.types[static_cast<std::size_t>(c)],
+                       std::string_view(PQgetvalue(res.get(), r, c),
+                                        static_cast<std::size_t>(PQgetlength(res.get(), r, c))),
+                       stream.currency[static_cast<std::size_t>(c)] != 0);
+          }
+        }
+        if (stream.writer.endRow()) store.append(stream.writer.take());
+      }
+      return;
+    }
+    if (RowsCame(status)) return;  // a statement without rows; the next result ends the results
+    std::exception_ptr error;
+    try {
+      raise(res.get(), status, stream.sql, InTransaction());
+    } catch (...) {
+      error = std::current_exception();
+    }
+    res.reset();
+    discardResults();
+    store.append(stream.writer.take());
+    endStream(stream);
+    store.fail(error);
+  }
+
+  void endStream(PgStream& stream) noexcept {
+    stream.driver = nullptr;
+    if (stream_ == &stream) {
+      stream_ = nullptr;
+      streamStore_.reset();
+    }
+  }
+
+  // Reads the rest of a result still coming before the connection does
+  // anything else (its error, if any, stays with the record set).
+  void finishStream() {
+    if (!stream_) return;
+    if (const auto store = streamStore_.lock()) IgnoreErrors([&] { store->fetchAll(); });
   }
 
   // Whether the session is inside a transaction an application began.
@@ -497,12 +732,24 @@ class PostgresDriver final : public Driver {
 
   PGconn* conn_;
   std::int32_t lockTimeoutMs_ = 5000;
+  // The result still coming (at most one: the connection carries one
+  // statement at a time), and the store it fills.
+  PgStream* stream_ = nullptr;
+  std::weak_ptr<RowStore> streamStore_;
   std::unordered_map<Oid, TableInfo> tables_;
   std::unordered_map<std::string, std::vector<std::string>> keys_;
   // "schema.table" names handed out -> (schema, table); kept across cache
   // drops, as record sets opened earlier still write through them.
   std::unordered_map<std::string, std::pair<std::string, std::string>> qualified_;
 };
+
+PgStream::~PgStream() {
+  if (driver) driver->abandonStream(*this);
+}
+
+void PgStream::fetch(RowStore& store, std::size_t rows) {
+  if (driver) driver->readStream(*this, store, rows);
+}
 
 }  // namespace
 

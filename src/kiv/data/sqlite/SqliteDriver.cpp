@@ -3,13 +3,19 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <cmath>
+#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <mutex>
+#include <system_error>
+#include <thread>
 
+#include "kiv/data/RowStore.h"
 #include "kiv/data/SqlText.h"
 #include "kiv/runtime/Error.h"
 
@@ -184,12 +190,15 @@ bool IsIntegerType(std::int32_t t) {
          t == adUnsignedBigInt;
 }
 
-Variant IntegerValue(std::int64_t v, std::int32_t type) {
+// An integer as its column type reads it: Integer (the small kinds) or Long
+// when it fits, else Double.
+template <class Sink>
+void DecodeInteger(std::int64_t v, std::int32_t type, Sink& out) {
   if ((type == adSmallInt || type == adTinyInt || type == adUnsignedTinyInt) && v >= INT16_MIN &&
       v <= INT16_MAX)
-    return Variant(static_cast<std::int16_t>(v));
-  if (v >= INT32_MIN && v <= INT32_MAX) return Variant(static_cast<std::int32_t>(v));
-  return Variant(static_cast<double>(v));
+    return out.int16(static_cast<std::int16_t>(v));
+  if (v >= INT32_MIN && v <= INT32_MAX) return out.int32(static_cast<std::int32_t>(v));
+  out.dbl(static_cast<double>(v));
 }
 
 std::string_view ColumnText(sqlite3_stmt* st, int col) {
@@ -198,37 +207,40 @@ std::string_view ColumnText(sqlite3_stmt* st, int col) {
            : std::string_view();
 }
 
-Variant ReadValue(sqlite3_stmt* st, int col, const ColumnInfo& info, bool currency) {
+// Decodes one stored value by its column's type (see SqliteDriver.h) into a
+// sink: a BlockWriter, or a VariantSink.
+template <class Sink>
+void DecodeValue(sqlite3_stmt* st, int col, std::int32_t type, bool currency, Sink& out) {
   const int storage = sqlite3_column_type(st, col);
-  if (storage == SQLITE_NULL) return Variant(kNull);
-  const std::int32_t type = info.type;
   switch (storage) {
+    case SQLITE_NULL:
+      return out.null();
     case SQLITE_INTEGER: {
       const std::int64_t v = sqlite3_column_int64(st, col);
-      if (IsIntegerType(type)) return IntegerValue(v, type);
-      if (type == adBoolean) return Variant(v != 0);
+      if (IsIntegerType(type)) return DecodeInteger(v, type, out);
+      if (type == adBoolean) return out.boolean(v != 0);
       if (currency) {
-        if (v > INT64_MAX / 10000 || v < INT64_MIN / 10000) return Variant(static_cast<double>(v));
-        return Variant(Currency{v * 10000});
+        if (v > INT64_MAX / 10000 || v < INT64_MIN / 10000) return out.dbl(static_cast<double>(v));
+        return out.currency(Currency{v * 10000});
       }
       if (type == adDouble || type == adSingle || type == adNumeric)
-        return Variant(static_cast<double>(v));
-      if (IsDateType(type) || type == adVariant) return IntegerValue(v, adInteger);
+        return out.dbl(static_cast<double>(v));
+      if (IsDateType(type) || type == adVariant) return DecodeInteger(v, adInteger, out);
       break;  // text kinds: as text below
     }
     case SQLITE_FLOAT: {
       const double v = sqlite3_column_double(st, col);
-      if (currency && std::fabs(v) < 9.2e14) return Variant(Currency::FromDouble(v));
-      if (type == adBoolean) return Variant(v != 0.0);
+      if (currency && std::fabs(v) < 9.2e14) return out.currency(Currency::FromDouble(v));
+      if (type == adBoolean) return out.boolean(v != 0.0);
       if (IsIntegerType(type) || IsDateType(type) || type == adVariant || type == adDouble ||
           type == adSingle || type == adNumeric || type == adCurrency)
-        return Variant(v);
+        return out.dbl(v);
       break;
     }
     case SQLITE_BLOB: {
       const auto* p = static_cast<const std::uint8_t*>(sqlite3_column_blob(st, col));
       const int n = sqlite3_column_bytes(st, col);
-      return Variant(Bytes(p, p + n));
+      return out.bytes(p, static_cast<std::size_t>(n));
     }
     default:
       break;
@@ -238,17 +250,71 @@ Variant ReadValue(sqlite3_stmt* st, int col, const ColumnInfo& info, bool curren
   if (storage == SQLITE_TEXT) {
     if (IsDateType(type)) {
       double serial;
-      if (ParseIsoDate(text, serial)) return Variant(DateTime{serial});
+      if (ParseIsoDate(text, serial)) return out.date(serial);
     } else if (type == adBoolean) {
-      const std::string u = Upper(text);
-      if (u == "TRUE" || u == "1") return Variant(true);
-      if (u == "FALSE" || u == "0") return Variant(false);
+      const auto is = [&text](std::string_view word) {
+        return text.size() == word.size() &&
+               std::equal(text.begin(), text.end(), word.begin(), [](char a, char b) {
+                 return std::toupper(static_cast<unsigned char>(a)) == b;
+               });
+      };
+      if (is("TRUE") || is("1")) return out.boolean(true);
+      if (is("FALSE") || is("0")) return out.boolean(false);
     } else if (type == adLongVarBinary || type == adVarBinary || type == adBinary) {
-      return Variant(Bytes(text.begin(), text.end()));
+      return out.bytes(reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
     }
   }
-  return Variant(std::string(text));
+  out.text(text);
 }
+
+// Decodes into Variants appended to a vector.
+struct VariantSink {
+  std::vector<Variant>& out;
+  void null() { out.emplace_back(kNull); }
+  void int16(std::int16_t v) { out.emplace_back(v); }
+  void int32(std::int32_t v) { out.emplace_back(v); }
+  void dbl(double v) { out.emplace_back(v); }
+  void currency(Currency v) { out.emplace_back(v); }
+  void date(double serial) { out.emplace_back(DateTime{serial}); }
+  void boolean(bool v) { out.emplace_back(v); }
+  void text(std::string_view v) { out.emplace_back(std::string(v)); }
+  void bytes(const std::uint8_t* p, std::size_t n) { out.emplace_back(Bytes(p, p + n)); }
+};
+
+// Raises the driver error for a result code and SQLite's message; `sql` is
+// the statement that failed (it tells a refused DELETE from a refused INSERT).
+[[noreturn]] void RaiseSqlite(int code, const std::string& message, std::string_view sql) {
+  if ((code & 0xff) == SQLITE_BUSY || (code & 0xff) == SQLITE_LOCKED) RaiseLocked(message);
+  switch (code) {
+    case SQLITE_CONSTRAINT_UNIQUE:
+    case SQLITE_CONSTRAINT_PRIMARYKEY:
+    case SQLITE_CONSTRAINT_ROWID:
+      RaiseDuplicateKey(message);
+    case SQLITE_CONSTRAINT_FOREIGNKEY:
+      RaiseForeignKeyViolation(message, sql);
+    case SQLITE_IOERR:
+    case SQLITE_CANTOPEN:
+    case SQLITE_NOTADB:
+      RaiseConnectionLost(message);
+    default:
+      RaiseProviderError(message);
+  }
+}
+
+// Holds the connection's own mutex: a statement's steps and the reading of
+// its error message are not interleaved with a background read's steps.
+class DbLock {
+ public:
+  explicit DbLock(sqlite3* db) : mutex_(db ? sqlite3_db_mutex(db) : nullptr) {
+    sqlite3_mutex_enter(mutex_);
+  }
+  ~DbLock() { sqlite3_mutex_leave(mutex_); }
+  DbLock(const DbLock&) = delete;
+  DbLock& operator=(const DbLock&) = delete;
+
+ private:
+  sqlite3_mutex* mutex_;
+};
 
 // The type of an expression column from its first stored value.
 std::int32_t TypeFromStorage(sqlite3_stmt* st, int col) {
@@ -276,6 +342,131 @@ bool EqualsNoCase(std::string_view a, std::string_view b) {
 }
 
 }  // namespace
+
+// The rest of a large result, read on a thread of its own so that the
+// statement, and with it the lock that keeps other connections from
+// committing (SQLite's shared lock of a database in rollback-journal mode),
+// ends promptly whatever the record set does. The thread steps the
+// statement the driver began (the connection is in serialized mode; it
+// holds the connection's mutex while it reads a turn of rows, so a
+// statement of the record set's own thread runs between turns), decodes
+// into blocks and hands each full block over. Nothing else of the record
+// set runs on it: the record set takes the blocks in its own thread when an
+// operation needs rows.
+class BackgroundRead final : public RowReader {
+ public:
+  BackgroundRead(sqlite3* db, sqlite3_stmt* st, const std::vector<ColumnInfo>& columns,
+                 BlockWriter writer, std::string sql)
+      : db_(db), st_(st), writer_(std::move(writer)), sql_(std::move(sql)) {
+    for (const auto& c : columns) {
+      types_.push_back(c.type);
+      currency_.push_back(NumericAsCurrency(c));
+    }
+    thread_ = std::thread([this] { run(); });
+  }
+
+  // The store no longer wants the rows: the thread stops at the next row.
+  ~BackgroundRead() override {
+    stop_.store(true, std::memory_order_relaxed);
+    if (thread_.joinable()) thread_.join();
+  }
+
+  void fetch(RowStore& store, std::size_t rows) override {
+    std::vector<std::unique_ptr<RowBlock>> blocks;
+    bool done = false;
+    std::exception_ptr error;
+    {
+      std::unique_lock lock(mutex_);
+      ready_.wait(lock, [&] { return done_ || store.rows() + readyRows_ >= rows; });
+      blocks.swap(blocks_);
+      readyRows_ = 0;
+      done = done_;
+      error = error_;
+    }
+    for (auto& b : blocks)
+      store.append(std::move(b));
+    if (!done) return;
+    if (thread_.joinable()) thread_.join();
+    if (error)
+      store.fail(error);  // may destroy this reader: nothing after it
+    else
+      store.finish();
+  }
+
+  // Waits until the statement has been read to its end (or failed).
+  void waitUntilDone() {
+    {
+      std::unique_lock lock(mutex_);
+      ready_.wait(lock, [&] { return done_; });
+    }
+    if (thread_.joinable()) thread_.join();
+  }
+
+ private:
+  static constexpr int kRowsPerTurn = 256;
+
+  void publish(std::unique_ptr<RowBlock> block) {
+    if (!block) return;
+    std::lock_guard lock(mutex_);
+    readyRows_ += block->rows;
+    blocks_.push_back(std::move(block));
+    ready_.notify_all();
+  }
+
+  void run() {
+    std::exception_ptr error;
+    try {
+      int rc = SQLITE_ROW;
+      const int columns = static_cast<int>(types_.size());
+      while (rc == SQLITE_ROW && !stop_.load(std::memory_order_relaxed)) {
+        DbLock lock(db_);
+        for (int turn = 0; turn < kRowsPerTurn; ++turn) {
+          rc = sqlite3_step(st_);
+          if (rc != SQLITE_ROW) break;
+          for (int i = 0; i < columns; ++i)
+            DecodeValue(st_, i, types_[static_cast<std::size_t>(i)],
+                        currency_[static_cast<std::size_t>(i)] != 0, writer_);
+          if (writer_.endRow()) publish(writer_.take());
+        }
+        if (rc != SQLITE_ROW && rc != SQLITE_DONE) {
+          const int code = sqlite3_extended_errcode(db_);
+          const std::string message = sqlite3_errmsg(db_);
+          try {
+            RaiseSqlite(code, message, sql_);
+          } catch (...) {
+            error = std::current_exception();
+          }
+        }
+      }
+      publish(writer_.take());
+    } catch (...) {
+      error = std::current_exception();
+    }
+    sqlite3_finalize(st_);
+    st_ = nullptr;
+    std::lock_guard lock(mutex_);
+    done_ = true;
+    error_ = error;
+    ready_.notify_all();
+  }
+
+  sqlite3* db_;
+  sqlite3_stmt* st_;
+  std::vector<std::int32_t> types_;
+  std::vector<std::uint8_t> currency_;
+  BlockWriter writer_;
+  std::string sql_;
+  std::atomic<bool> stop_{false};
+
+  std::mutex mutex_;  // guards what follows
+  std::condition_variable ready_;
+  std::vector<std::unique_ptr<RowBlock>> blocks_;
+  std::size_t readyRows_ = 0;
+  bool done_ = false;
+  std::exception_ptr error_;
+
+  std::thread thread_;  // last: it starts once everything above is set
+};
 
 DeclaredType MapDeclaredType(std::string_view declared) {
   DeclaredType out;
@@ -362,7 +553,9 @@ std::unique_ptr<Driver> Open(std::string_view text) {
 SqliteDriver::SqliteDriver(const std::string& path) : path_(path) {
   sqlite3* db = nullptr;
   const int rc = sqlite3_open_v2(
-      path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_URI, nullptr);
+      path.c_str(), &db,
+      SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_URI | SQLITE_OPEN_FULLMUTEX,
+      nullptr);
   if (rc != SQLITE_OK) {
     std::string message = db ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
     sqlite3_close(db);
@@ -401,28 +594,43 @@ void SqliteDriver::clearCache() {
 
 void SqliteDriver::close() {
   if (!db_) return;
+  // Record sets keep their rows when the connection closes: reads still
+  // under way finish first.
+  finishReads();
   clearCache();
   sqlite3_close_v2(db_);
   db_ = nullptr;
 }
 
-void SqliteDriver::raise(int code, std::string_view sql) const {
-  const std::string message = db_ ? sqlite3_errmsg(db_) : sqlite3_errstr(code);
-  if ((code & 0xff) == SQLITE_BUSY || (code & 0xff) == SQLITE_LOCKED) RaiseLocked(message);
-  switch (code) {
-    case SQLITE_CONSTRAINT_UNIQUE:
-    case SQLITE_CONSTRAINT_PRIMARYKEY:
-    case SQLITE_CONSTRAINT_ROWID:
-      RaiseDuplicateKey(message);
-    case SQLITE_CONSTRAINT_FOREIGNKEY:
-      RaiseForeignKeyViolation(message, sql);
-    case SQLITE_IOERR:
-    case SQLITE_CANTOPEN:
-    case SQLITE_NOTADB:
-      RaiseConnectionLost(message);
-    default:
-      RaiseProviderError(message);
+void SqliteDriver::finishReads() {
+  auto reads = std::move(reads_);
+  reads_.clear();
+  for (auto& weak : reads)
+    if (const auto read = weak.lock()) read->waitUntilDone();
+}
+
+void SqliteDriver::finishReadsBeforeWriting(const std::string& text) {
+  std::erase_if(reads_, [](const auto& weak) { return weak.expired(); });
+  if (reads_.empty()) return;
+  bool readOnly;
+  {
+    DbLock lock(db_);
+    readOnly = sqlite3_stmt_readonly(prepare(text)) != 0;
   }
+  if (!readOnly) finishReads();
+}
+
+void SqliteDriver::raise(int code, std::string_view sql) const {
+  RaiseSqlite(code, db_ ? sqlite3_errmsg(db_) : sqlite3_errstr(code), sql);
+}
+
+void SqliteDriver::detach(sqlite3_stmt* stmt) {
+  for (auto it = lru_.begin(); it != lru_.end(); ++it)
+    if (it->second == stmt) {
+      cache_.erase(it->first);
+      lru_.erase(it);
+      return;
+    }
 }
 
 sqlite3_stmt* SqliteDriver::prepare(const std::string& sql) {
@@ -543,6 +751,7 @@ std::string SqliteDriver::equalsExpression(const std::string& quotedColumn,
 std::vector<std::string> SqliteDriver::primaryKey(std::string_view table) {
   const std::string key = Lower(table);
   if (const auto it = keys_.find(key); it != keys_.end()) return it->second;
+  DbLock lock(db_);
   sqlite3_stmt* st = prepare("SELECT name, pk FROM pragma_table_info(?1) WHERE pk > 0 ORDER BY pk");
   sqlite3_bind_text(st, 1, table.data(), static_cast<int>(table.size()), SQLITE_TRANSIENT);
   std::vector<std::string> names;
@@ -570,6 +779,7 @@ bool IsPlainName(std::string_view name) {
 
 TableSchema SqliteDriver::describeTable(std::string_view table) {
   if (!db_) throw Error(err::ConnectionUnusable, "Connection");
+  DbLock lock(db_);
   // The table info covers tables and views of every attached schema; a name
   // that is neither gives no rows.
   sqlite3_stmt* st =
@@ -602,16 +812,12 @@ TableSchema SqliteDriver::describeTable(std::string_view table) {
   return schema;
 }
 
-ResultSet SqliteDriver::query(std::string_view sql, const std::vector<Param>& params,
-                              const QueryOptions& options) {
-  if (!db_) throw Error(err::ConnectionUnusable, "Connection");
-  std::string text = RewriteTop(sql);
+sqlite3_stmt* SqliteDriver::prepareQuery(const std::string& text, const std::vector<Param>& params,
+                                         const QueryOptions& options, std::string& locatorTable) {
   sqlite3_stmt* st = prepare(text);
-
   // A table without a declared key is located by its rowid: when every
   // column comes from that one table, run the query again with the rowid
   // added to the select list.
-  std::string locatorTable;
   if (options.wantRowLocator && params.empty() && sqlite3_stmt_readonly(st)) {
     const int n = sqlite3_column_count(st);
     std::string table;
@@ -648,13 +854,16 @@ ResultSet SqliteDriver::query(std::string_view sql, const std::vector<Param>& pa
     if (locatorTable.empty()) st = prepare(text);  // reset after the metadata look
   }
   bind(st, params);
+  return st;
+}
 
-  ResultSet result;
+std::vector<ColumnInfo> SqliteDriver::columnsOf(sqlite3_stmt* st, const std::string& locatorTable,
+                                                std::vector<bool>& fromStorage) {
   const int n = sqlite3_column_count(st);
-  result.columns.resize(static_cast<std::size_t>(n));
-  std::vector<bool> fromStorage(static_cast<std::size_t>(n), false);
+  std::vector<ColumnInfo> columns(static_cast<std::size_t>(n));
+  fromStorage.assign(static_cast<std::size_t>(n), false);
   for (int i = 0; i < n; ++i) {
-    ColumnInfo& c = result.columns[static_cast<std::size_t>(i)];
+    ColumnInfo& c = columns[static_cast<std::size_t>(i)];
     const char* name = sqlite3_column_name(st, i);
     c.name = name ? name : "";
     if (const char* t = sqlite3_column_table_name(st, i)) c.baseTable = t;
@@ -671,13 +880,29 @@ ResultSet SqliteDriver::query(std::string_view sql, const std::vector<Param>& pa
     }
   }
   if (!locatorTable.empty()) {
-    ColumnInfo& c = result.columns[0];
+    ColumnInfo& c = columns[0];
     c.hidden = true;
     c.baseTable = locatorTable;
     c.baseColumn = "rowid";
     c.type = adBigInt;
     fromStorage[0] = false;
   }
+  return columns;
+}
+
+ResultSet SqliteDriver::query(std::string_view sql, const std::vector<Param>& params,
+                              const QueryOptions& options) {
+  if (!db_) throw Error(err::ConnectionUnusable, "Connection");
+  const std::string text = RewriteTop(sql);
+  finishReadsBeforeWriting(text);
+  DbLock lock(db_);
+  std::string locatorTable;
+  sqlite3_stmt* st = prepareQuery(text, params, options, locatorTable);
+
+  ResultSet result;
+  std::vector<bool> fromStorage;
+  result.columns = columnsOf(st, locatorTable, fromStorage);
+  const int n = static_cast<int>(result.columns.size());
   std::vector<bool> currency(static_cast<std::size_t>(n));
   for (int i = 0; i < n; ++i)
     currency[static_cast<std::size_t>(i)] =
@@ -698,10 +923,10 @@ ResultSet SqliteDriver::query(std::string_view sql, const std::vector<Param>& pa
       result.blocks.emplace_back();
       result.blocks.back().reserve(blockValues);
     }
-    auto& block = result.blocks.back();
+    VariantSink sink{result.blocks.back()};
     for (int i = 0; i < n; ++i)
-      block.push_back(ReadValue(st, i, result.columns[static_cast<std::size_t>(i)],
-                                currency[static_cast<std::size_t>(i)]));
+      DecodeValue(st, i, result.columns[static_cast<std::size_t>(i)].type,
+                  currency[static_cast<std::size_t>(i)], sink);
   }
   if (rc != SQLITE_DONE) {
     const int code = sqlite3_extended_errcode(db_);
@@ -713,9 +938,75 @@ ResultSet SqliteDriver::query(std::string_view sql, const std::vector<Param>& pa
   return result;
 }
 
+std::shared_ptr<RowStore> SqliteDriver::openRows(std::string_view sql,
+                                                 const std::vector<Param>& params,
+                                                 const QueryOptions& options) {
+  if (!db_) throw Error(err::ConnectionUnusable, "Connection");
+  const std::string text = RewriteTop(sql);
+  finishReadsBeforeWriting(text);
+  DbLock lock(db_);
+  std::string locatorTable;
+  sqlite3_stmt* st = prepareQuery(text, params, options, locatorTable);
+  std::vector<bool> fromStorage;
+  std::vector<ColumnInfo> columns = columnsOf(st, locatorTable, fromStorage);
+  const int n = static_cast<int>(columns.size());
+
+  int rc = sqlite3_step(st);
+  if (rc == SQLITE_ROW)
+    for (int i = 0; i < n; ++i)
+      if (fromStorage[static_cast<std::size_t>(i)])
+        columns[static_cast<std::size_t>(i)].type = TypeFromStorage(st, i);
+  std::vector<bool> currency(static_cast<std::size_t>(n));
+  for (int i = 0; i < n; ++i)
+    currency[static_cast<std::size_t>(i)] = NumericAsCurrency(columns[static_cast<std::size_t>(i)]);
+  auto store = std::make_shared<RowStore>(columns);
+  BlockWriter writer = store->writer();
+
+  // The first block here; a statement that goes on past it is read to its
+  // end by a thread of its own when the connection can be shared with one
+  // (and the statement only reads), else here.
+  const bool background =
+      sqlite3_stmt_readonly(st) && sqlite3_threadsafe() != 0 && sqlite3_db_mutex(db_) != nullptr;
+  while (rc == SQLITE_ROW) {
+    for (int i = 0; i < n; ++i)
+      DecodeValue(st, i, columns[static_cast<std::size_t>(i)].type,
+                  currency[static_cast<std::size_t>(i)], writer);
+    if (writer.endRow()) {
+      store->append(writer.take());
+      if (background) {
+        std::shared_ptr<BackgroundRead> read;
+        try {
+          read = std::make_shared<BackgroundRead>(db_, st, columns, std::move(writer), text);
+        } catch (const std::system_error& e) {  // no thread to be had
+          sqlite3_reset(st);
+          throw Error(err::ProviderError, "SQLite",
+                      std::string("The rows cannot be read: ") + e.what());
+        }
+        detach(st);  // the read owns the statement now
+        reads_.push_back(read);
+        store->setReader(std::move(read));
+        return store;
+      }
+    }
+    rc = sqlite3_step(st);
+  }
+  if (rc != SQLITE_DONE) {
+    const int code = sqlite3_extended_errcode(db_);
+    sqlite3_reset(st);
+    raise(code, text);
+  }
+  sqlite3_reset(st);
+  sqlite3_clear_bindings(st);
+  store->append(writer.take());
+  store->finish();
+  return store;
+}
+
 std::int64_t SqliteDriver::execute(std::string_view sql, const std::vector<Param>& params) {
   if (!db_) throw Error(err::ConnectionUnusable, "Connection");
   const std::string text = RewriteTop(sql);
+  finishReads();  // a write never shows in a result opened before it
+  DbLock lock(db_);
   if (!params.empty()) {
     sqlite3_stmt* st = prepare(text);
     bind(st, params);

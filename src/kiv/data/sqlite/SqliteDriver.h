@@ -61,6 +61,20 @@ DeclaredType MapDeclaredType(std::string_view declared);
 // value of the first row: integer adInteger (adBigInt beyond 32 bits),
 // real adDouble, text adVarWChar, blob adLongVarBinary; adVariant when the
 // first value is Null or there are no rows.
+class BackgroundRead;
+
+// Reading for a record set (openRows): the first block of rows is read
+// before openRows returns; a result that goes on past it is read to its end
+// at once by a thread of the driver's own on the same connection (opened in
+// serialized mode), so the statement, and in a rollback-journal database the
+// lock that keeps other connections from committing, ends promptly however
+// long the record set waits. The record set takes the rows from it when an
+// operation needs them. Other statements of the connection that only read
+// run between the thread's turns (in a WAL database they see the data as
+// the read under way does); one that writes (and closing the connection)
+// first waits for the reads to finish, so a save never shows in a result
+// opened before it. A function the application registers on the connection
+// (handle()) may run on that thread while it reads.
 class SqliteDriver : public Driver {
  public:
   // Opens (creating when missing) the database file, or ":memory:".
@@ -72,6 +86,8 @@ class SqliteDriver : public Driver {
   void close() override;
   ResultSet query(std::string_view sql, const std::vector<Param>& params = {},
                   const QueryOptions& options = {}) override;
+  std::shared_ptr<RowStore> openRows(std::string_view sql, const std::vector<Param>& params = {},
+                                     const QueryOptions& options = {}) override;
   std::int64_t execute(std::string_view sql, const std::vector<Param>& params = {}) override;
   std::vector<std::string> primaryKey(std::string_view table) override;
   TableSchema describeTable(std::string_view table) override;
@@ -88,6 +104,21 @@ class SqliteDriver : public Driver {
  private:
   sqlite3_stmt* prepare(const std::string& sql);  // cached; reset and unbound
   void bind(sqlite3_stmt* stmt, const std::vector<Param>& params);
+  // Prepares and binds a query, with a hidden row locator when asked for
+  // and the rows come from one table without a declared key (the locator's
+  // table is returned).
+  sqlite3_stmt* prepareQuery(const std::string& text, const std::vector<Param>& params,
+                             const QueryOptions& options, std::string& locatorTable);
+  // The columns of a prepared query; fromStorage marks those whose type
+  // the first row's values give.
+  std::vector<ColumnInfo> columnsOf(sqlite3_stmt* st, const std::string& locatorTable,
+                                    std::vector<bool>& fromStorage);
+  // Takes a statement out of the cache (a background read owns it now).
+  void detach(sqlite3_stmt* stmt);
+  // Waits for the background reads to finish; before a statement that
+  // writes (the text), only then.
+  void finishReads();
+  void finishReadsBeforeWriting(const std::string& text);
   // Raises the driver error for a result code; `sql` is the statement that
   // failed (it tells a refused DELETE from a refused INSERT).
   [[noreturn]] void raise(int code, std::string_view sql = {}) const;
@@ -101,6 +132,7 @@ class SqliteDriver : public Driver {
       cache_;
   std::unordered_map<std::string, std::vector<std::string>> keys_;  // lower-cased table name
   std::uint64_t prepared_ = 0;
+  std::vector<std::weak_ptr<BackgroundRead>> reads_;
 };
 
 }  // namespace kiv::sqlite
