@@ -113,8 +113,7 @@ class CustomersWindowUnderX : public ::testing::TestWithParam<UserLocale> {
   }
 
   void TearDown() override {
-    if (kivform) kivform->stop();
-    kivform.reset();
+    kivform.reset();  // stops it
     display.reset();
     fs::remove_all(dir);
   }
@@ -122,19 +121,13 @@ class CustomersWindowUnderX : public ::testing::TestWithParam<UserLocale> {
   // Opens the customers window under a fresh X server in the user's locale.
   void openWindow() {
     display = std::make_unique<XDisplay>(dir);
-    ChildProcess::Options options;
-    options.environment = display->environment({
-        "LANG=" + GetParam().posix,
-        "QT_QPA_PLATFORM=xcb",
-        "XDG_CONFIG_HOME=" + (dir / "config").string(),
-    });
-    options.output = output / "kivform.out";
-    options.errors = output / "kivform.err";
     kivform = std::make_unique<ChildProcess>(
         std::vector<std::string>{KIV_GUI_KIVFORM, (dir / "customers.json").string(), "--db",
                                  "sqlite:" + (dir / "orders.db").string(), "--transcript",
                                  (output / "transcript.txt").string(), "--today", "2024-03-01"},
-        options);
+        display->environment({"LANG=" + GetParam().posix, "QT_QPA_PLATFORM=xcb",
+                              "XDG_CONFIG_HOME=" + (dir / "config").string()}),
+        std::map<int, fs::path>{{1, output / "kivform.out"}, {2, output / "kivform.err"}});
     transcript = std::make_unique<WindowTranscript>(output / "transcript.txt",
                                                     [this] { return kivform->running(); });
   }

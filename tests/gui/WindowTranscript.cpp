@@ -1,6 +1,7 @@
 #include "gui/WindowTranscript.h"
 
 #include <fstream>
+#include <regex>
 #include <stdexcept>
 #include <thread>
 
@@ -12,38 +13,18 @@ const Box& ShownWindow::widget(const std::string& name) const {
   return it->second;
 }
 
-WindowTranscript::WindowTranscript(std::filesystem::path file, std::function<bool()> alive)
-    : file_(std::move(file)), alive_(std::move(alive)) {}
-
 void WindowTranscript::reload() {
   std::ifstream in(file_, std::ios::binary);
   std::vector<std::string> lines;
-  std::string line;
   // A last line without its newline is still being written.
-  while (std::getline(in, line)) {
-    if (in.eof()) break;
+  for (std::string line; std::getline(in, line) && !in.eof();)
     lines.push_back(line);
-  }
   if (lines.size() >= lines_.size()) lines_ = std::move(lines);
 }
 
-const std::vector<std::string>& WindowTranscript::lines() {
-  reload();
-  return lines_;
-}
-
-std::string WindowTranscript::tail() const {
-  std::string out;
-  const std::size_t from = lines_.size() > 15 ? lines_.size() - 15 : 0;
-  for (std::size_t i = from; i < lines_.size(); ++i)
-    out += "\n  " + lines_[i];
-  return out;
-}
-
-std::vector<std::string> WindowTranscript::waitFor(const std::string& pattern,
-                                                   std::chrono::milliseconds timeout) {
+std::vector<std::string> WindowTranscript::waitFor(const std::string& pattern) {
   const std::regex re(pattern);
-  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
   for (;;) {
     // Whether the writer ran before the reading: a line it wrote last is
     // then in this reading.
@@ -56,12 +37,13 @@ std::vector<std::string> WindowTranscript::waitFor(const std::string& pattern,
         return {match.begin(), match.end()};
       }
     }
-    if (!wasAlive)
-      throw std::runtime_error("kivform ended before the transcript showed /" + pattern +
-                               "/; its end:" + tail());
-    if (std::chrono::steady_clock::now() >= deadline)
-      throw std::runtime_error("no line /" + pattern +
-                               "/ in the transcript in time; its end:" + tail());
+    if (!wasAlive || std::chrono::steady_clock::now() >= deadline) {
+      std::string tail;
+      for (std::size_t i = lines_.size() > 15 ? lines_.size() - 15 : 0; i < lines_.size(); ++i)
+        tail += "\n  " + lines_[i];
+      throw std::runtime_error((wasAlive ? "no line /" : "kivform ended before a line /") +
+                               pattern + "/ came; the transcript's end:" + tail);
+    }
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
 }
@@ -70,9 +52,8 @@ ShownWindow WindowTranscript::waitForWindow(const std::string& kind) {
   const auto m =
       waitFor("^Window " + kind +
               R"( ".*" id=(\d+) at (-?\d+),(-?\d+) size (\d+)x(\d+)(?: widgets (\d+))?$)");
-  ShownWindow shown;
-  shown.id = std::stoul(m[1]);
-  shown.box = {std::stoi(m[2]), std::stoi(m[3]), std::stoi(m[4]), std::stoi(m[5])};
+  ShownWindow shown{
+      std::stoul(m[1]), {std::stoi(m[2]), std::stoi(m[3]), std::stoi(m[4]), std::stoi(m[5])}, {}};
   const int count = m[6].empty() ? 0 : std::stoi(m[6]);
   for (int i = 0; i < count; ++i) {
     const auto w = waitFor(R"(^Widget (\S+) at (-?\d+),(-?\d+) size (\d+)x(\d+)$)");

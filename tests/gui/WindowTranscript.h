@@ -4,7 +4,6 @@
 #include <filesystem>
 #include <functional>
 #include <map>
-#include <regex>
 #include <string>
 #include <vector>
 
@@ -28,25 +27,23 @@ struct ShownWindow {
 class WindowTranscript {
  public:
   // alive tells whether the writer still runs (a wait stops early when not).
-  WindowTranscript(std::filesystem::path file, std::function<bool()> alive);
+  WindowTranscript(std::filesystem::path file, std::function<bool()> alive)
+      : file_(std::move(file)), alive_(std::move(alive)) {}
 
   // Waits for a line matching pattern; returns the match and its groups
   // (an unmatched group as ""). Throws, quoting the transcript's end, when
-  // none comes in time.
-  std::vector<std::string> waitFor(const std::string& pattern,
-                                   std::chrono::milliseconds timeout = std::chrono::seconds(30));
+  // none comes in 30 seconds.
+  std::vector<std::string> waitFor(const std::string& pattern);
   // Waits for the Window line of a window of that kind (frmScreen, MsgBox,
   // frmCalendar) and reads the Widget lines after it.
   ShownWindow waitForWindow(const std::string& kind);
   // The lines read so far that match pattern, from line `from` on.
-  std::vector<std::string> linesMatching(const std::string& pattern, std::size_t from = 0);
+  std::vector<std::string> linesMatching(const std::string& pattern, std::size_t from);
   // Where the next wait starts.
   std::size_t position() const { return next_; }
-  const std::vector<std::string>& lines();
 
  private:
   void reload();
-  std::string tail() const;
 
   std::filesystem::path file_;
   std::function<bool()> alive_;
