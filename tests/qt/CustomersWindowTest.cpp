@@ -231,8 +231,9 @@ void ExpectWholeDayNames(QCalendarWidget& calendar) {
 
 // The calendar drops down from its editor without a frame, kept on the
 // screen, with whole day names at the desktop's scale (the suite runs again
-// with QT_SCALE_FACTOR=1.5) and at a font half as large again; a click or
-// the keyboard alone picks a date, Escape hands back today.
+// with QT_SCALE_FACTOR=1.5) and at a font half as large again; the keyboard
+// alone picks a date, Escape hands back today. (A mouse pick is in the gui
+// tests.)
 TEST_F(CustomersWindow, TheCalendarDropsDownFromItsEditorWithWholeDayNames) {
   KivUni& since = uni("uniSince");
   QToolButton* dateButton = button(since.cmdFunction());
@@ -248,7 +249,6 @@ TEST_F(CustomersWindow, TheCalendarDropsDownFromItsEditorWithWholeDayNames) {
     EXPECT_TRUE(dialog.windowFlags() & Qt::FramelessWindowHint);
     EXPECT_TRUE(screenArea.contains(shownAt));
   };
-  QDate shown;
   host->onModalForm([&](Form&, QWidget& dialog) {
     dropped(dialog);
     auto* calendar = dialog.findChild<QCalendarWidget*>();
@@ -263,23 +263,11 @@ TEST_F(CustomersWindow, TheCalendarDropsDownFromItsEditorWithWholeDayNames) {
         dialog.screen()
             ->grabWindow(0, both.x(), both.y(), both.width(), both.height())
             .save(QStringLiteral(KIV_QT_SCREENSHOT_DIR "/calendar-dropdown%1.png").arg(suffix)));
-    auto* view = calendar->findChild<QAbstractItemView*>();
-    ASSERT_NE(view, nullptr);
-    // The cell showing the 15th of the page's month.
-    for (int r = 1; r < view->model()->rowCount(); ++r) {
-      for (int c = 0; c < view->model()->columnCount(); ++c) {
-        const QModelIndex index = view->model()->index(r, c);
-        if (index.data().toInt() == 15 && r < 5) {
-          shown = QDate(2024, 3, 15);
-          QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->visualRect(index).center());
-          return;
-        }
-      }
-    }
+    // Escape closes it and hands back today.
+    QTest::keyClick(calendar->findChild<QAbstractItemView*>(), Qt::Key_Escape);
   });
   QTest::mouseClick(dateButton, Qt::LeftButton);
-  ASSERT_TRUE(shown.isValid());
-  EXPECT_EQ(since.txtText1().Text(), CStr(Variant(DateSerial(2024, 3, 15))));
+  EXPECT_EQ(since.txtText1().Text(), CStr(Variant(host->Today())));
   EXPECT_EQ(edit("uniSince")->text().toStdString(), since.txtText1().Text());
   // Right below the editor, at its left edge.
   EXPECT_EQ(shownAt.topLeft(), anchor.bottomLeft() + QPoint(0, 1));
@@ -311,12 +299,10 @@ TEST_F(CustomersWindow, TheCalendarDropsDownFromItsEditorWithWholeDayNames) {
     QApplication::processEvents();
     ExpectWholeDayNames(*calendar);
     SaveShot(dialog, QStringLiteral("calendar-large-font%1.png").arg(suffix));
-    // Escape closes it and hands back today.
     QTest::keyClick(calendar->findChild<QAbstractItemView*>(), Qt::Key_Escape);
   });
   QTest::mouseClick(dateButton, Qt::LeftButton);
   QApplication::setFont(normal);
-  EXPECT_EQ(since.txtText1().Text(), CStr(Variant(host->Today())));
 }
 
 }  // namespace
