@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <clocale>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <regex>
@@ -32,13 +33,11 @@ namespace fs = std::filesystem;
 using std::chrono::milliseconds;
 using std::chrono::seconds;
 
-enum class DateStyle { US, UK, German, Plain };
-
 struct UserLocale {
   std::string posix;        // the desktop's LANG
   std::string discount;     // 0.05 as the screen shows it
   std::string typedAmount;  // 1234.5 as the user types it
-  DateStyle dates;
+  std::string dates;        // how the screen shows a date, for strftime
   // A customer name the user types. ASCII: xdotool types other characters
   // by remapping a key for a moment, and the window may read the key after
   // the mapping is gone.
@@ -49,22 +48,13 @@ void PrintTo(const UserLocale& locale, std::ostream* out) {
   *out << locale.posix;
 }
 
-std::string ShownDate(DateStyle style, int y, int m, int d) {
-  auto two = [](int v) { return (v < 10 ? "0" : "") + std::to_string(v); };
-  switch (style) {
-    case DateStyle::US:
-      return std::to_string(m) + "/" + std::to_string(d) + "/" + std::to_string(y);
-    case DateStyle::UK:
-      return two(d) + "/" + two(m) + "/" + std::to_string(y);
-    case DateStyle::German:
-      return two(d) + "." + two(m) + "." + std::to_string(y);
-    case DateStyle::Plain: {
-      static const char* months[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
-                                     "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
-      return std::to_string(d) + " " + months[m - 1] + " " + std::to_string(y);
-    }
-  }
-  return {};
+std::string ShownDate(const std::string& format, int y, int m, int d) {
+  std::tm date{};
+  date.tm_year = y - 1900;
+  date.tm_mon = m - 1;
+  date.tm_mday = d;
+  char text[40];
+  return std::string(text, std::strftime(text, sizeof text, format.c_str(), &date));
 }
 
 // A text as a regular expression that matches it literally.
@@ -280,12 +270,11 @@ TEST_P(CustomersWindowUnderX, BrowsesEditsAndSavesInTheDesktopsLocale) {
 
 INSTANTIATE_TEST_SUITE_P(
     Desktops, CustomersWindowUnderX,
-    ::testing::Values(
-        UserLocale{"en_US.UTF-8", "0.05", "1,234.5", DateStyle::US, "Smith Brothers"},
-        UserLocale{"en_GB.UTF-8", "0.05", "1,234.5", DateStyle::UK, "Smith & Sons Ltd"},
-        UserLocale{"de_DE.UTF-8", "0,05", "1.234,5", DateStyle::German, "Schmidt & Co. KG"},
-        // The plain locale of many containers.
-        UserLocale{"C.UTF-8", "0.05", "1,234.5", DateStyle::Plain, "Nguyen & Co"}),
+    ::testing::Values(UserLocale{"en_US.UTF-8", "0.05", "1,234.5", "%-m/%-d/%Y", "Smith Brothers"},
+                      UserLocale{"en_GB.UTF-8", "0.05", "1,234.5", "%d/%m/%Y", "Smith & Sons Ltd"},
+                      UserLocale{"de_DE.UTF-8", "0,05", "1.234,5", "%d.%m.%Y", "Schmidt & Co. KG"},
+                      // The plain locale of many containers.
+                      UserLocale{"C.UTF-8", "0.05", "1,234.5", "%-d %b %Y", "Nguyen & Co"}),
     [](const ::testing::TestParamInfo<UserLocale>& param) {
       return param.param.posix.substr(0, param.param.posix.find('.'));
     });
