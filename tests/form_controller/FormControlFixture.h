@@ -3,7 +3,10 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <deque>
+#include <filesystem>
 #include <memory>
 #include <set>
 #include <string>
@@ -52,7 +55,12 @@ class FormControlTest : public HostTest {
       answers.pop_front();
       return answer;
     });
-    db = Connection::OpenNew("sqlite::memory:");
+    // A database file, so that a second connection can share it.
+    dbPath = std::filesystem::temp_directory_path() /
+             ("kiv_form_" + std::to_string(::getpid()) + "_" +
+              ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".db");
+    std::filesystem::remove(dbPath);
+    db = Connection::OpenNew("sqlite:" + dbPath.string());
     db->Execute(
         "CREATE TABLE Clients (Code VARCHAR(10) PRIMARY KEY, Name VARCHAR(40), Amount DOUBLE, "
         "Joined DATE, Active BOOLEAN, Flag INTEGER, Category VARCHAR(10));"
@@ -91,6 +99,15 @@ class FormControlTest : public HostTest {
     ctl->FieldNameTranslatorTable("FieldNames");
     ctl->SecurityLevel(scEdit);
     watch();
+  }
+
+  void TearDown() override {
+    HostTest::TearDown();
+    ctl.reset();
+    form.reset();
+    db.reset();
+    std::error_code ignored;
+    std::filesystem::remove(dbPath, ignored);
   }
 
   template <class T>
@@ -178,6 +195,7 @@ class FormControlTest : public HostTest {
   // invalid data ignored (DataIsInvalid), no validation on saving (Validate).
   std::set<std::string> flip;
 
+  std::filesystem::path dbPath;
   std::shared_ptr<Connection> db;
   std::shared_ptr<Form> form;
   std::shared_ptr<KivFormControl> ctl;
