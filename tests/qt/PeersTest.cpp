@@ -188,7 +188,11 @@ TEST_F(PeersTest, DataGridReadsRowsOnDemandAndSharesTheCurrentRow) {
   EXPECT_EQ(rs->AbsolutePosition(), 4);
   EXPECT_EQ(view->currentIndex().row(), 3);
   EXPECT_TRUE(grid->HasFocus());
-  // A move of the record set moves the view.
+  // Ctrl+End goes to the last record; a move of the record set moves the view.
+  QTest::keyClick(view, Qt::Key_End, Qt::ControlModifier);
+  EXPECT_EQ(rs->AbsolutePosition(), 500);
+  rs->MoveFirst();
+  EXPECT_EQ(view->currentIndex().row(), 0);
   rs->MoveLast();
   EXPECT_EQ(view->currentIndex().row(), 499);
   // Keys go to the grid: Up moves the record, Enter reaches KeyPress.
