@@ -30,6 +30,21 @@ inline void WriteText(const std::filesystem::path& path, const std::string& text
   out << text;
 }
 
+// A screen of customers and a grid of their orders, re-opened by the given
+// event actions.
+inline std::string DetailForm(const std::string& events) {
+  return R"({"caption": "T", "connections": {"main": "sqlite:orders.db"}, "controls": [
+    {"type": "KivFormControl", "name": "ctlForm", "properties": {
+       "Source_Connection": {"$connection": "main"}, "Source_Table": "Customers",
+       "Source_Fields": "*", "SecurityLevel": 2}},
+    {"type": "KivUni", "name": "uniCode", "properties": {"Data_Field": "Code"}},
+    {"type": "TextBox", "name": "txtName"},
+    {"type": "KivDetGrid", "name": "grdOrders"},
+    {"type": "CommandButton", "name": "cmdFind"}],
+    "events": )" +
+         events + R"(, "onLoad": ["call ctlForm.OpenRecordset \"\""]})";
+}
+
 // A scratch folder holding the sample forms and a fresh orders database.
 class AppTest : public ::testing::Test {
  protected:

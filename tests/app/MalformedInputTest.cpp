@@ -20,10 +20,12 @@ const std::string kCtl =
     R"({"$connection": "main"}, "Source_Table": "Customers", "Source_Fields": "*", )"
     R"("SecurityLevel": 2}})";
 
-// Each malformed form file gives one error naming the file, the control and
-// the property, status 2, and nothing runs (no transcript is printed).
+// Each malformed form file gives one error naming the file and what is wrong
+// (the control and property, or the event and action), status 2, and nothing
+// runs (no transcript is printed).
 TEST_F(AppTest, MalformedFormFilesGiveOneClearErrorAndStatusTwo) {
   const std::string deep = std::string(50000, '[') + std::string(50000, ']');
+  const std::string open = R"({"open": "grdOrders", "sql": "SELECT * FROM Orders WHERE 1 = ?", )";
   const std::vector<BadForm> cases = {
       {"nested 50,000 deep",
        Form(R"({"type": "TextBox", "name": "txtA", "properties": {"Text": )" + deep + "}}"),
@@ -96,6 +98,44 @@ TEST_F(AppTest, MalformedFormFilesGiveOneClearErrorAndStatusTwo) {
             R"("SecurityLevel": 2}})",
             "sqlite:orders.db", R"(, "onLoad": ["call ctlForm.OpenRecordset \"\""])"),
        {"onLoad:1", "returned False", "Nowhere"}},
+      // Master-detail: links and event actions.
+      {"link to a text box",
+       R"({"connections": {"main": "sqlite:orders.db"}, "controls": [
+          {"type": "TextBox", "name": "txtCode"},
+          {"type": "KivDesc", "name": "desName",
+           "properties": {"Linked_LookUp_Control": {"$control": "txtCode"}}}]})",
+       {"control 'desName'", "property 'Linked_LookUp_Control'", "needs a field editor",
+        "TextBox"}},
+      {"link as a text",
+       R"({"controls": [{"type": "KivDesc", "name": "desName",
+           "properties": {"Linked_LookUp_Control": "uniCode"}}]})",
+       {"control 'desName'", "property 'Linked_LookUp_Control'"}},
+      {"unknown event",
+       DetailForm(R"({"ctlForm.Moved": []})"),
+       {"event 'ctlForm.Moved'", "no event 'Moved'", "AfterMove"}},
+      {"unknown verb",
+       DetailForm(R"({"ctlForm.AfterMove": [{"run": "x"}]})"),
+       {"event 'ctlForm.AfterMove': action #1", "an action is"}},
+      {"open on no grid",
+       DetailForm(R"({"ctlForm.AfterMove": [{"open": "uniCode", "sql": "SELECT 1"}]})"),
+       {"action #1", "needs a KivDetGrid", "KivUni"}},
+      {"placeholders and parameters differ",
+       DetailForm(R"({"ctlForm.AfterMove": [)" + open + R"("parameters": []}]})"),
+       {"action #1", "1 placeholders", "0 parameters"}},
+      {"unknown value kind",
+       DetailForm(R"({"ctlForm.AfterMove": [)" + open + R"("parameters": [{"sql": "1"}]}]})"),
+       {"parameters #1", "unknown key 'sql'"}},
+      {"controller that is none",
+       DetailForm(R"({"ctlForm.AfterMove": [)" + open +
+                  R"("parameters": [{"field": "Code", "controller": "uniCode"}]}]})"),
+       {"parameters #1", "no form controller"}},
+      {"unknown connection",
+       DetailForm(R"({"ctlForm.AfterMove": [{"open": "grdOrders", "sql": "SELECT 1", )"
+                  R"("connection": "other"}]})"),
+       {"action #1", "no connection named 'other'"}},
+      {"set of no member",
+       DetailForm(R"({"cmdFind.Click": [{"set": "txtName.Colour", "value": {"value": 1}}]})"),
+       {"event 'cmdFind.Click'", "no member 'Colour'"}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);

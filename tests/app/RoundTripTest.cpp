@@ -95,30 +95,36 @@ TEST_F(AppTest, RoundTripPreservesEveryProperty) {
   EXPECT_EQ(ReadText(again), ReadText(saved));
 }
 
-// A screen whose controller opened its record set saves it as Nothing (the
-// load action opens it again), keeps the form's own connection URI rather
-// than a --db override, and the saved file runs the same tour.
-TEST_F(AppTest, SavedRunningScreenLeavesOutTheRecordSetAndRunsAgain) {
+// A running master-detail screen saved: the controller's record set is left
+// out (the load action opens it again) and so is the grid's; the form's own
+// connection URI is kept rather than a --db override; the events, the
+// display's link, the grid's captions and a grid font (as a font reference)
+// are kept. The saved file runs the tour again.
+TEST_F(AppTest, SavedRunningScreenKeepsItsSettingsAndRunsAgain) {
+  Json original = Json::parse(ReadText(dir / "orders.json"));
+  for (auto& c : original["controls"])
+    if (c["name"] == "grdLines") c["properties"]["Font"] = {{"$font", "Arial, 9.5, bold"}};
+  const auto form = file("orders2.json", original.dump(2));
   const auto copy = (dir / "copy.db").string();
   std::filesystem::copy_file(dir / "orders.db", copy);
   const auto saved = (dir / "saved.json").string();
-  ASSERT_EQ(run({(dir / "customers.json").string(), "--db", "sqlite:" + copy, "--save", saved}),
-            kExitOk)
-      << err;
-  const Json original = Json::parse(ReadText(dir / "customers.json"));
+  ASSERT_EQ(run({form, "--db", "sqlite:" + copy, "--save", saved}), kExitOk) << err;
   const Json back = Json::parse(ReadText(saved));
-  EXPECT_EQ(back["connections"]["main"], "sqlite:orders.db");
-  const Json ctl = ControlNamed(back, "ctlForm");
-  EXPECT_FALSE(ctl["properties"].contains("Form_Recordset"));
-  EXPECT_EQ(ctl["properties"], ControlNamed(original, "ctlForm")["properties"]);
-  // Field editors keep their settings and also store the text they showed.
-  Json name = ControlNamed(back, "uniName")["properties"];
-  EXPECT_EQ(name["Text"], "Smith & Sons");
-  name.erase("Text");
-  EXPECT_EQ(name, ControlNamed(original, "uniName")["properties"]);
+  EXPECT_EQ(back["connections"], original["connections"]);
+  EXPECT_EQ(back["events"], original["events"]);
+  for (const char* name : {"ctlForm", "grdLines"})
+    EXPECT_EQ(ControlNamed(back, name)["properties"], ControlNamed(original, name)["properties"])
+        << name;
+  // Field editors and displays also store the text they showed.
+  Json code = ControlNamed(back, "uniCustomerCode")["properties"];
+  EXPECT_EQ(code["Text"], "C1");
+  code.erase("Text");
+  EXPECT_EQ(code, ControlNamed(original, "uniCustomerCode")["properties"]);
+  const Json description = ControlNamed(back, "desCustomerName")["properties"];
+  EXPECT_EQ(description["Linked_LookUp_Control"], Json({{"$control", "uniCustomerCode"}}));
+  EXPECT_EQ(description["Text"], "Smith & Sons");
 
-  EXPECT_EQ(run({saved, "--script", (samples() / "tour" / "01-navigation.script").string()}),
-            kExitOk)
+  EXPECT_EQ(run({saved, "--script", (samples() / "orders-tour.script").string()}), kExitOk)
       << out << err;
 }
 

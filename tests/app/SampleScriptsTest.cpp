@@ -3,64 +3,29 @@
 namespace kivform::test {
 namespace {
 
-// Every tour script runs green on a fresh database, and prints the
-// transcript of what it did.
-TEST_F(AppTest, TourScriptsPassOnTheCustomersScreen) {
-  int scripts = 0;
-  for (const auto& entry : std::filesystem::directory_iterator(samples() / "tour")) {
-    if (entry.path().extension() != ".script") continue;
-    ++scripts;
+// Every sample script runs green on a fresh database with its screen; the
+// transcript shows the boxes, events and actions of the run.
+TEST_F(AppTest, EverySampleScriptPasses) {
+  std::vector<std::pair<std::string, std::filesystem::path>> runs;
+  for (const auto& entry : std::filesystem::directory_iterator(samples() / "tour"))
+    if (entry.path().extension() == ".script") runs.emplace_back("customers.json", entry.path());
+  for (const char* script : {"orders.script", "orders-tour.script", "orders-lookup.script"})
+    runs.emplace_back("orders.json", samples() / script);
+  EXPECT_GE(runs.size(), 9u);
+  std::string all;
+  for (const auto& [form, script] : runs) {
+    SCOPED_TRACE(script);
     freshDatabase();
-    const int status = run({(dir / "customers.json").string(), "--script", entry.path().string()});
-    EXPECT_EQ(status, kExitOk) << entry.path() << "\n" << out << err;
+    EXPECT_EQ(run({(dir / form).string(), "--script", script.string()}), kExitOk) << out << err;
     EXPECT_NE(out.find(" 0 failed"), std::string::npos) << out;
-    EXPECT_EQ(out.find("FAILED"), std::string::npos) << out;
     EXPECT_EQ(err, "");
+    all += out;
   }
-  EXPECT_GE(scripts, 5);
-}
-
-TEST_F(AppTest, OrdersScriptPassesAndTranscriptShowsBoxesAndEvents) {
-  const int status =
-      run({(dir / "orders.json").string(), "--script", (samples() / "orders.script").string()});
-  EXPECT_EQ(status, kExitOk) << out << err;
-  EXPECT_NE(out.find("MsgBox title=\"Save\" buttons=OKOnly icon=Exclamation prompt=\"You have "
+  EXPECT_NE(all.find("MsgBox title=\"Save\" buttons=OKOnly icon=Exclamation prompt=\"You have "
                      "entered invalid data, the record was not saved.\" -> OK"),
-            std::string::npos)
-      << out;
-  EXPECT_NE(out.find("Event ctlForm.AfterMove"), std::string::npos);
-  EXPECT_NE(out.find("Event uniCustomerCode.DataChanged \"C9\" True"), std::string::npos) << out;
-}
-
-// The customer-code editor's lookup opens the search dialog on the orders
-// screen; search lines with no dialog open, or naming what the dialog does
-// not offer, fail their line and the run goes on.
-TEST_F(AppTest, OrdersLookupScriptDrivesTheSearchDialog) {
-  EXPECT_EQ(run({(dir / "orders.json").string(), "--script",
-                 (samples() / "orders-lookup.script").string()}),
-            kExitOk)
-      << out << err;
-  EXPECT_NE(out.find(" 0 failed"), std::string::npos) << out;
-  EXPECT_EQ(scalar("SELECT CustomerCode FROM Orders WHERE OrderNo = 1001"), "C5");
-
-  const auto script = file("search.script",
-                           "search ok\n"
-                           "click ctlForm.cmdSearch\n"
-                           "search column \"Colour\"\n"
-                           "search sort \"Colour\"\n"
-                           "search row 99\n"
-                           "expect frmSearch.cmdFindNext.Caption \"&Find\"\n");
-  EXPECT_EQ(run({(dir / "customers.json").string(), "--script", script}), kExitFailed);
-  EXPECT_NE(out.find(script + ":1: search ok: no search dialog is open"), std::string::npos) << out;
-  EXPECT_NE(out.find(":3: search column \"Colour\": the dialog offers no column \"Colour\" "
-                     "(it offers \"Customer code\", \"Customer name\""),
-            std::string::npos)
-      << out;
-  EXPECT_NE(out.find(":4: search sort \"Colour\": the grid has no column"), std::string::npos);
-  EXPECT_NE(out.find(":5: search row 99: the grid has no row 99 (it has 5)"), std::string::npos);
-  // The lines ran in the open dialog, which the user closes when they run out.
-  EXPECT_NE(out.find("Modal frmSearch closed by the user"), std::string::npos) << out;
-  EXPECT_NE(out.find("1 checks, 4 failed"), std::string::npos) << out;
+            std::string::npos);
+  EXPECT_NE(all.find("Event uniCustomerCode.DataChanged \"C9\" True"), std::string::npos);
+  EXPECT_NE(all.find("Action ctlForm.AfterSave: open grdLines: 0 rows"), std::string::npos);
 }
 
 // A script run shows the invariant locale unless --locale names another, even
@@ -101,24 +66,74 @@ TEST_F(AppTest, ScriptRunsHaveOneLocaleFromLoadToSaveAndTheTranscriptGoesWhereAs
 }
 
 // A failed expectation names its line, the run goes on, and the status is 1;
-// an answer nobody used counts as a failure too.
-TEST_F(AppTest, FailedExpectationsNameTheirLineAndGiveStatusOne) {
+// an answer nobody used counts as a failure too, and so do search lines with
+// no dialog open or naming what the dialog does not offer.
+TEST_F(AppTest, FailingLinesNameTheirLineAndGiveStatusOne) {
   const auto script = file("bad.script",
                            "expect uniCode.Text \"C2\"\n"
                            "click ctlForm.cmdNext\n"
                            "expect uniCode.Text \"C2\"\n"
                            "answer Yes\n"
-                           "expect message \"Hello\"\n");
+                           "expect message \"Hello\"\n"
+                           "search ok\n"
+                           "click ctlForm.cmdSearch\n"
+                           "search column \"Colour\"\n"
+                           "search sort \"Colour\"\n"
+                           "search row 99\n"
+                           "expect frmSearch.cmdFindNext.Caption \"&Find\"\n");
   EXPECT_EQ(run({(dir / "customers.json").string(), "--script", script}), kExitFailed);
-  EXPECT_NE(out.find("FAILED " + script + ":1: expect uniCode.Text \"C2\": the value is \"C1\""),
-            std::string::npos)
-      << out;
+  for (const std::string& failure :
+       {"FAILED " + script + ":1: expect uniCode.Text \"C2\": the value is \"C1\"",
+        "FAILED " + script + ":4: no message box took this answer",
+        script + ":5: expect message \"Hello\": no message box was shown",
+        script + ":6: search ok: no search dialog is open",
+        script + ":8: search column \"Colour\": the dialog offers no column \"Colour\" "
+                 "(it offers \"Customer code\", \"Customer name\"",
+        script + ":9: search sort \"Colour\": the grid has no column",
+        script + ":10: search row 99: the grid has no row 99 (it has 5)",
+        // The lines ran in the open dialog, which the user closes when they run out.
+        std::string("Modal frmSearch closed by the user"), std::string("4 checks, 7 failed")})
+    EXPECT_NE(out.find(failure), std::string::npos) << failure << " not in:\n" << out;
   EXPECT_EQ(out.find(script + ":3"), std::string::npos) << out;
-  EXPECT_NE(out.find(script + ":5: expect message \"Hello\": no message box was shown"),
-            std::string::npos);
-  EXPECT_NE(out.find("FAILED " + script + ":4: no message box took this answer"),
-            std::string::npos);
-  EXPECT_NE(out.find("3 checks, 3 failed"), std::string::npos) << out;
+}
+
+// Values reach the statement as bound parameters: a name with a quote is
+// found, a hostile text finds nothing and changes nothing; a failing action
+// is reported in a box and the event's other actions and the controller go
+// on; an action that raises its own event does not run again inside itself.
+TEST_F(AppTest, EventActionsBindValuesAndReportFailures) {
+  const auto form = file("detail.json", DetailForm(R"({
+    "ctlForm.AfterMove": [
+      {"open": "grdOrders", "sql": "SELECT OrderNo FROM Orders WHERE CustomerCode = ?",
+       "parameters": [{"field": "Code"}]},
+      {"call": "ctlForm.MoveRecordset", "arguments": [{"value": 2}]}],
+    "ctlForm.AfterDelete": [
+      {"open": "grdOrders", "sql": "SELECT * FROM NoSuchTable"},
+      {"set": "txtName.Text", "value": {"value": "after delete"}}],
+    "cmdFind.Click": [
+      {"open": "grdOrders",
+       "sql": "SELECT c.Code FROM Customers c WHERE c.Name = ? AND c.Code <> '?' -- ?",
+       "parameters": [{"text": "txtName"}]}]})"));
+  const auto script = file("detail.script", R"S(expect uniCode.Text "C2"
+expect grdOrders.DataGrid1.ApproxCount 2
+set txtName.Text "O'Brien Hardware"
+click cmdFind
+expect grdOrders.DataGrid1.ApproxCount 1
+expect grdOrders.CellText "C3"
+set txtName.Text "x' OR '1'='1"
+click cmdFind
+expect grdOrders.DataGrid1.ApproxCount 0
+answer Yes
+click ctlForm.cmdDelete
+expect message "ctlForm.AfterDelete: open grdOrders: no such table: NoSuchTable (-2147467259)"
+expect txtName.Text "after delete"
+)S");
+  ASSERT_EQ(run({form, "--script", script}), kExitOk) << out << err;
+  EXPECT_EQ(out.find("FAILED"), std::string::npos) << out;
+  // The move inside AfterMove ran once per move, not without end: the screen
+  // opened on C1, showed its two orders and moved on to C2.
+  EXPECT_NE(out.find("Action ctlForm.AfterMove: open grdOrders: 2 rows"), std::string::npos);
+  EXPECT_EQ(scalar("SELECT COUNT(*) FROM Customers"), "4");
 }
 
 }  // namespace

@@ -10,118 +10,109 @@
 namespace kiv::test {
 namespace {
 
-using Lines = std::vector<std::string>;
-
-TEST_F(FormControlTest, ButtonsCarryTheirToolTipsAndPicturesAndRunTheirActions) {
+// A click or Ctrl with the shortcut's letter (alone: not with Shift) runs a
+// button's action; a host that zeroes the key code, or a disabled or hidden
+// button, suppresses it.
+TEST_F(FormControlTest, ButtonsRunTheirActionsByClickAndByShortcut) {
   EXPECT_EQ(ctl->cmdFirst().ToolTipText(), "Move to the first record");
   EXPECT_EQ(ctl->cmdUndoAdd().ToolTipText(), "Undo add new record");
   EXPECT_EQ(ctl->cmdSearch().ToolTipText(), "Search for a record");
   EXPECT_EQ(ctl->cmdSave().Picture(), "kiv/save.png");
   EXPECT_EQ(ctl->cmdNext().Caption(), "");
   ASSERT_TRUE(open());
-  EXPECT_TRUE(ctl->cmdNext().click());
-  EXPECT_EQ(code(), "B");
-  EXPECT_TRUE(ctl->cmdLast().click());
-  EXPECT_EQ(code(), "C");
-  EXPECT_TRUE(ctl->cmdPrevious().click());
-  EXPECT_TRUE(ctl->cmdFirst().click());
-  EXPECT_EQ(code(), "A");
-  EXPECT_TRUE(ctl->cmdAdd().click());
-  EXPECT_TRUE(ctl->AddNewMode());
-  EXPECT_TRUE(ctl->cmdUndoAdd().click());
-  EXPECT_FALSE(ctl->AddNewMode());
-  txtName->Text("Clicked");
-  EXPECT_TRUE(ctl->cmdSave().click());
-  EXPECT_EQ(dbValue("SELECT Name FROM Clients WHERE Code = 'A'"), "Clicked");
-}
-
-TEST_F(FormControlTest, AFailingActionIsReportedAtTheClickAndNeverReachesTheHost) {
-  // Never opened: there is no record set to move.
-  EXPECT_NO_THROW(ctl->cmdNext().click());
-  ASSERT_EQ(boxes.size(), 1u);
-  EXPECT_EQ(boxes[0].title, "Error");
-  EXPECT_EQ(boxes[0].buttons, vb::vbCritical);
-  EXPECT_EQ(boxes[0].prompt.substr(boxes[0].prompt.size() - 6), " (91).");
-
-  // A bound field that vanished from the record set fails the refill.
-  ASSERT_TRUE(open());
-  auto stray = std::make_shared<TextBox>("txtStray");
-  stray->DataField("NoSuchField");
-  form->Add(stray);
-  EXPECT_NO_THROW(ctl->cmdNext().click());
-  ASSERT_EQ(boxes.size(), 1u);
-  EXPECT_NE(boxes[0].prompt.find("(3265)."), std::string::npos) << boxes[0].prompt;
-}
-
-TEST_F(FormControlTest, ShortcutsRunEnabledVisibleButtonsOnlyWithCtrlAlone) {
-  ASSERT_TRUE(open());
-  std::vector<std::string> keys;
+  Lines keys;
   bool zeroKey = false;
   ctl->events.KeyDown.connect([&](std::int16_t& keyCode, std::int16_t& shift) {
     keys.push_back(std::to_string(keyCode) + "/" + std::to_string(shift));
     if (zeroKey) keyCode = 0;
   });
+  const std::tuple<CommandButton*, std::int16_t, const char*> moves[] = {
+      {&ctl->cmdNext(), 'N', "B"},
+      {&ctl->cmdLast(), 'L', "C"},
+      {&ctl->cmdPrevious(), 'P', "B"},
+      {&ctl->cmdFirst(), 'R', "A"}};
+  for (const auto& [button, letter, expected] : moves) {
+    EXPECT_TRUE(button->click());
+    EXPECT_EQ(code(), expected);
+  }
   CommandButton& next = ctl->cmdNext();
-  ASSERT_TRUE(next.keyDown(78, key::CtrlMask));  // Ctrl+N
-  EXPECT_EQ(code(), "B");
-  EXPECT_TRUE(next.HasFocus());
-  next.keyDown(76, key::CtrlMask);  // Ctrl+L
-  EXPECT_EQ(code(), "C");
-  next.keyDown(82, key::CtrlMask);  // Ctrl+R
+  for (const auto& [button, letter, expected] : moves) {
+    next.keyDown(letter, key::CtrlMask);
+    EXPECT_EQ(code(), expected) << static_cast<char>(letter);
+    EXPECT_TRUE(button->HasFocus());  // as if the user pressed it
+  }
+  next.keyDown('N', 0);  // plain N: KeyDown only
+  next.keyDown('N', key::CtrlMask | key::ShiftMask);
   EXPECT_EQ(code(), "A");
-  next.keyDown(78, 0);  // plain N: KeyDown only
-  next.keyDown(78, key::CtrlMask | key::ShiftMask);
-  EXPECT_EQ(code(), "A");
-  EXPECT_EQ(keys, (Lines{"78/2", "76/2", "82/2", "78/0", "78/3"}));
+  EXPECT_EQ(keys, (Lines{"78/2", "76/2", "80/2", "82/2", "78/0", "78/3"}));
 
-  // Ctrl+S saves; Ctrl+Shift+S and a disabled save button do nothing.
+  // Ctrl+S saves; Ctrl+Shift+S, a disabled save button and a zeroed key code
+  // do nothing.
+  const auto saved = [&] { return dbValue("SELECT Name FROM Clients WHERE Code = 'A'"); };
   txtName->Text("By key");
-  next.keyDown(83, key::CtrlMask | key::ShiftMask);
-  EXPECT_EQ(dbValue("SELECT Name FROM Clients WHERE Code = 'A'"), "Alpha");
+  next.keyDown('S', key::CtrlMask | key::ShiftMask);
   ctl->cmdSave().Enabled(false);
-  next.keyDown(83, key::CtrlMask);
-  EXPECT_EQ(dbValue("SELECT Name FROM Clients WHERE Code = 'A'"), "Alpha");
+  next.keyDown('S', key::CtrlMask);
   ctl->cmdSave().Enabled(true);
-  zeroKey = true;  // a host that zeroes the key code suppresses the shortcut
-  next.keyDown(83, key::CtrlMask);
-  EXPECT_EQ(dbValue("SELECT Name FROM Clients WHERE Code = 'A'"), "Alpha");
+  zeroKey = true;
+  next.keyDown('S', key::CtrlMask);
+  EXPECT_EQ(saved(), "Alpha");
   zeroKey = false;
-  next.keyDown(83, key::CtrlMask);
-  EXPECT_EQ(dbValue("SELECT Name FROM Clients WHERE Code = 'A'"), "By key");
+  next.keyDown('S', key::CtrlMask);
+  EXPECT_EQ(saved(), "By key");
+  txtName->Text("Clicked");
+  EXPECT_TRUE(ctl->cmdSave().click());
+  EXPECT_EQ(saved(), "Clicked");
 
   // Ctrl+A hides the add button it stands for: the focus cannot go back to
   // it and nothing fails. Ctrl+A again: the add button is hidden, so no.
   ctl->cmdAdd().SetFocus();
-  EXPECT_NO_THROW(ctl->cmdAdd().keyDown(65, key::CtrlMask));
+  EXPECT_NO_THROW(ctl->cmdAdd().keyDown('A', key::CtrlMask));
   EXPECT_TRUE(ctl->AddNewMode());
   EXPECT_FALSE(ctl->cmdAdd().Visible());
   log.clear();
   ctl->cmdSave().SetFocus();
-  ctl->cmdSave().keyDown(65, key::CtrlMask);
+  ctl->cmdSave().keyDown('A', key::CtrlMask);
   EXPECT_TRUE(log.empty());
-  ctl->cmdSave().keyDown(85, key::CtrlMask);  // Ctrl+U: undo add
+  ctl->cmdSave().keyDown('U', key::CtrlMask);
+  EXPECT_FALSE(ctl->AddNewMode());
+  EXPECT_TRUE(ctl->cmdAdd().click());
+  EXPECT_TRUE(ctl->AddNewMode());
+  EXPECT_TRUE(ctl->cmdUndoAdd().click());
   EXPECT_FALSE(ctl->AddNewMode());
   EXPECT_TRUE(boxes.empty());
 }
 
+// A failing action is reported in a box at the click, never passed to the
+// host: with no record set to move, and with a bound field that vanished
+// from the record set.
+TEST_F(FormControlTest, AFailingActionIsReportedAtTheClickAndNeverReachesTheHost) {
+  EXPECT_NO_THROW(ctl->cmdNext().click());
+  EXPECT_THAT(boxes, ElementsAre(::testing::AllOf(
+                         HasSubstr(R"(title="Error" buttons=OKOnly icon=Critical)"),
+                         ::testing::EndsWith(" (91).\""))));
+  ASSERT_TRUE(open());
+  auto stray = std::make_shared<TextBox>("txtStray");
+  stray->DataField("NoSuchField");
+  form->Add(stray);
+  EXPECT_NO_THROW(ctl->cmdNext().click());
+  EXPECT_THAT(boxes, ElementsAre(HasSubstr("(3265).")));
+}
+
+// The bar is as wide as its height allows for nine square buttons with gaps
+// of a hundredth of its width; add and undo add share a place.
 TEST_F(FormControlTest, LayoutKeepsTheButtonsSquare) {
-  auto check = [&](double height) {
+  for (const double height : {365.0, 500.0}) {
     ctl->Height(height);
     EXPECT_NEAR(ctl->Width(), height * 9.1954, 1e-6);
-    const double w = ctl->Width(), u = w * 0.01;
-    const double b = ctl->cmdFirst().Width();
+    const double b = ctl->cmdFirst().Width(), u = ctl->Width() * 0.01;
     EXPECT_NEAR(b, height, 1.0);
     EXPECT_EQ(ctl->cmdFirst().Height(), height);
-    EXPECT_EQ(ctl->cmdFirst().Left(), 0);
-    EXPECT_NEAR(ctl->cmdPrevious().Left(), b + u, 1e-6);
     EXPECT_NEAR(ctl->cmdAdd().Left(), 4 * b + 7 * u, 1e-6);
     EXPECT_EQ(ctl->cmdUndoAdd().Left(), ctl->cmdAdd().Left());
-    EXPECT_EQ(ctl->cmdUndoAdd().Width(), b);
     EXPECT_NEAR(ctl->cmdSearch().Left(), 7 * b + 13 * u, 1e-6);
     EXPECT_EQ(ctl->cmdSearch().Top(), 0);
-  };
-  check(365);
-  check(500);
+  }
 }
 
 TEST_F(FormControlTest, FriendlyNamesForOneFieldAndForAllFields) {
@@ -132,51 +123,35 @@ TEST_F(FormControlTest, FriendlyNamesForOneFieldAndForAllFields) {
   EXPECT_EQ(ctl->GetFriendlyFieldNames("O'Brien", "Code"), Variant("Quoted"));
   EXPECT_EQ(ctl->GetFriendlyFieldNames("Clients", "x' OR '1'='1"), Variant("x' OR '1'='1"));
 
-  const Variant all = ctl->GetFriendlyFieldNames("Clients", "*");
-  ASSERT_TRUE(all.isArray());
-  const Array& table = all.array();
-  EXPECT_EQ(table.dimensions(), 2);
-  EXPECT_EQ(table.ubound(1), 1);
-  EXPECT_EQ(table.ubound(2), 1);
-  EXPECT_EQ(table.at(0, 0), Variant("Code"));
-  EXPECT_EQ(table.at(0, 1), Variant("Client code"));
-  EXPECT_EQ(table.at(1, 0), Variant("Name"));
-  EXPECT_EQ(table.at(1, 1), Variant(""));
-
-  Array none(0, 0, 0, 1);
-  none.at(0, 0) = Variant("");
-  none.at(0, 1) = Variant("");
-  EXPECT_EQ(ctl->GetFriendlyFieldNames("Nobody", "*"), Variant(none));
+  EXPECT_EQ(ctl->GetFriendlyFieldNames("Clients", "*"),
+            FriendlyNameTable({{"Code", "Client code"}, {"Name", ""}}));
+  const Variant none = FriendlyNameTable({{"", ""}});
+  EXPECT_EQ(ctl->GetFriendlyFieldNames("Nobody", "*"), none);
 
   // Without a translation table everything falls back silently.
   ctl->FieldNameTranslatorTable("");
   EXPECT_EQ(ctl->GetFriendlyFieldNames("Clients", "Code"), Variant("Code"));
-  EXPECT_EQ(ctl->GetFriendlyFieldNames("Clients", "*"), Variant(none));
+  EXPECT_EQ(ctl->GetFriendlyFieldNames("Clients", "*"), none);
   ctl->FieldNameTranslatorTable("NoSuchTable");
   EXPECT_EQ(ctl->GetFriendlyFieldNames("Clients", "Code"), Variant("Code"));
   EXPECT_TRUE(boxes.empty());
-}
 
-TEST_F(FormControlTest, FriendlyNamesAreNotLimitedToSixteenBitRowCounts) {
+  // Row counts are not limited to 16 bits.
   db->Execute(
-      "CREATE TABLE Many (TableName VARCHAR(10), FieldName VARCHAR(10), "
-      "FriendlyName VARCHAR(10))");
-  db->Execute(
+      "CREATE TABLE Many (TableName VARCHAR(10), FieldName VARCHAR(10), FriendlyName VARCHAR(10));"
       "WITH RECURSIVE n(i) AS (SELECT 0 UNION ALL SELECT i + 1 FROM n WHERE i < 33000) "
       "INSERT INTO Many SELECT 'Big', 'F' || i, 'Field ' || i FROM n");
   ctl->FieldNameTranslatorTable("Many");
-  const Variant all = ctl->GetFriendlyFieldNames("Big", "*");
-  ASSERT_TRUE(all.isArray());
-  EXPECT_EQ(all.array().ubound(1), 33000);
-  EXPECT_EQ(all.array().at(33000, 1), Variant("Field 33000"));
+  const Variant many = ctl->GetFriendlyFieldNames("Big", "*");
+  ASSERT_TRUE(many.isArray());
+  EXPECT_EQ(many.array().ubound(1), 33000);
+  EXPECT_EQ(many.array().at(33000, 1), Variant("Field 33000"));
 }
 
 // What the controller's search showed in the dialog.
 struct DialogSeen {
-  std::vector<std::string> columns;
-  std::int32_t rows = -1;
+  Lines columns;
   std::string returnFields;
-  bool modal = false;
 };
 
 // Drives the next search dialog: finds the code in its Code column and
@@ -186,9 +161,7 @@ void PickCode(HeadlessHost& host, const std::string& code, DialogSeen* seen = nu
     auto& f = dynamic_cast<frmSearch&>(form);
     if (seen) {
       seen->columns = f.cmbField().items();
-      seen->rows = f.dbgData().RowCount();
       seen->returnFields = f.strReturn_Fields;
-      seen->modal = f.IsModal();
     }
     if (code.empty()) {
       f.cmdCancel().click();
@@ -216,8 +189,6 @@ TEST_F(FormControlTest, SearchPositionsTheFormOnTheChosenRecord) {
   EXPECT_EQ(uniCode->Text(), "C");
   EXPECT_EQ(log, (Lines{"Search", "AfterSearch", "AfterMove"}));
   EXPECT_EQ(seen.returnFields, "Code");
-  EXPECT_TRUE(seen.modal);
-  EXPECT_EQ(seen.rows, 4);
   EXPECT_EQ(seen.columns,
             (Lines{"Client code", "Name", "Amount", "Joined", "Active", "Flag", "Category"}));
   EXPECT_FALSE(txtName->Locked());
@@ -251,11 +222,11 @@ TEST_F(FormControlTest, SearchPositionsTheFormOnTheChosenRecord) {
   EXPECT_FALSE(txtName->Locked());
 
   // A host that cancels one search does not cancel the next.
-  cancelSearch = true;
+  flip = {"Search"};
   ctl->Search();
   EXPECT_EQ(code(), "B");
   EXPECT_EQ(host.pendingModalDrivers(), 0u);
-  cancelSearch = false;
+  flip.clear();
   PickCode(host, "C");
   ctl->Search();
   EXPECT_EQ(code(), "C");
@@ -268,31 +239,10 @@ TEST_F(FormControlTest, SearchPositionsTheFormOnTheChosenRecord) {
   EXPECT_EQ(launcher->FriendlyNames(), Variant("Code, Name"));
   EXPECT_EQ(seen.columns[0], "Code");
   EXPECT_EQ(code(), "B");
-  EXPECT_TRUE(boxes.empty()) << boxes[0].prompt;
+  EXPECT_EQ(boxes, Lines{});
 }
 
-TEST_F(FormControlTest, SearchReturnsDatesAndNumbersByTheirFields) {
-  auto launcher = KivSearch::Create();
-  ctl->SearchControl(launcher);
-  ctl->SearchReturnFields("Joined");
-  ASSERT_TRUE(open());
-  host.pushModalDriver([](Form& form) {
-    auto& f = dynamic_cast<frmSearch&>(form);
-    f.dbgData().Row(2);
-    f.dbgData().dblClick();
-  });
-  ctl->Search();
-  EXPECT_EQ(code(), "C");
-  ctl->SearchReturnFields("Amount,Name");
-  ctl->Search_RecordSource("SELECT Amount, Name FROM Clients WHERE Code = 'A'");
-  ASSERT_TRUE(open());
-  ctl->MoveRecordset(mvLast);
-  host.pushModalDriver([](Form& form) { dynamic_cast<frmSearch&>(form).cmdOK().click(); });
-  ctl->Search();
-  EXPECT_EQ(code(), "A");
-  EXPECT_TRUE(boxes.empty()) << boxes[0].prompt;
-}
-
+// The search browses the rows the form holds, edits included, read-only.
 TEST_F(FormControlTest, SearchOverTheFormsStatementBrowsesTheRowsTheFormHolds) {
   auto launcher = KivSearch::Create();
   form->Add(launcher);
@@ -319,41 +269,36 @@ TEST_F(FormControlTest, SearchOverTheFormsStatementBrowsesTheRowsTheFormHolds) {
   EXPECT_TRUE(boxes.empty());
 }
 
+// Without a launcher the search fails at the click; on an empty set it does
+// nothing at all; a bad search source, or a closed connection, is reported,
+// not raised.
 TEST_F(FormControlTest, SearchWithoutALauncherOrOnAnEmptySet) {
   ASSERT_TRUE(open());
   ctl->cmdSearch().click();
-  ASSERT_EQ(boxes.size(), 1u);
-  EXPECT_EQ(boxes[0].title, "Error");
-  EXPECT_EQ(boxes[0].buttons, vb::vbCritical);
-  EXPECT_EQ(boxes[0].prompt.substr(boxes[0].prompt.size() - 6), " (91).");
+  EXPECT_THAT(boxes, ElementsAre(HasSubstr(" (91).")));
 
   auto launcher = KivSearch::Create();
   ctl->SearchControl(launcher);
   ctl->Filter("Code = 'nobody'");
   ASSERT_TRUE(open());
-  log.clear();
   ctl->Search();
   EXPECT_TRUE(log.empty());  // not even the Search event
-  EXPECT_TRUE(host.lines("Modal").empty());
 
-  // A bad search source, or a closed connection, is reported, not raised;
-  // nothing in the database changes.
   ctl->Filter("");
   ctl->Search_RecordSource("SELECT * FROM NoSuchTable");
   ASSERT_TRUE(open());
   ctl->Search();
-  ASSERT_EQ(boxes.size(), 1u);
-  EXPECT_EQ(boxes[0].title, "Error");
+  EXPECT_THAT(boxes, ElementsAre(HasSubstr(R"(title="Error")")));
   ctl->Search_RecordSource("");
-  boxes.clear();
   db->Close();
   ctl->Search();
-  ASSERT_EQ(boxes.size(), 1u);
-  EXPECT_EQ(boxes[0].title, "Error");
+  EXPECT_THAT(boxes, ElementsAre(HasSubstr(R"(title="Error")"), HasSubstr(R"(title="Error")")));
   EXPECT_TRUE(host.lines("Modal").empty());
 }
 
-TEST_F(FormControlTest, FindSearchRecordMatchesByTypeAndReportsUnknownFields) {
+// The returned values are matched by their fields' types, all of them; no
+// match beeps and shows the first record; an unknown field is reported.
+TEST_F(FormControlTest, ReturnedValuesAreMatchedByTheirFieldsTypes) {
   ASSERT_TRUE(open());
   ctl->FindSearchRecord(Variant(Array::Of({Variant("7.5")})), "Amount");
   EXPECT_EQ(code(), "C");
@@ -370,9 +315,31 @@ TEST_F(FormControlTest, FindSearchRecordMatchesByTypeAndReportsUnknownFields) {
   EXPECT_TRUE(boxes.empty());
 
   ctl->FindSearchRecord(Variant(Array::Of({Variant("x")})), "NoSuchField");
-  ASSERT_EQ(boxes.size(), 1u);
-  EXPECT_EQ(boxes[0].prompt.rfind("Error moving to record.\r\n", 0), 0u) << boxes[0].prompt;
-  EXPECT_EQ(boxes[0].title, "Error");
+  EXPECT_THAT(
+      boxes,
+      ElementsAre(::testing::StartsWith(
+          R"(title="Error" buttons=OKOnly icon=Critical prompt="Error moving to record.\r\n)")));
+
+  // From the dialog: a date, and a number with a text.
+  auto launcher = KivSearch::Create();
+  ctl->SearchControl(launcher);
+  ctl->SearchReturnFields("Joined");
+  ASSERT_TRUE(open());
+  host.pushModalDriver([](Form& form) {
+    auto& f = dynamic_cast<frmSearch&>(form);
+    f.dbgData().Row(2);
+    f.dbgData().dblClick();
+  });
+  ctl->Search();
+  EXPECT_EQ(code(), "C");
+  ctl->SearchReturnFields("Amount,Name");
+  ctl->Search_RecordSource("SELECT Amount, Name FROM Clients WHERE Code = 'A'");
+  ASSERT_TRUE(open());
+  ctl->MoveRecordset(mvLast);
+  host.pushModalDriver([](Form& form) { dynamic_cast<frmSearch&>(form).cmdOK().click(); });
+  ctl->Search();
+  EXPECT_EQ(code(), "A");
+  EXPECT_EQ(boxes, Lines{});
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <unistd.h>
@@ -7,6 +8,7 @@
 #include <deque>
 #include <filesystem>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -23,35 +25,40 @@
 #include "kiv/host/Label.h"
 #include "kiv/host/TextBox.h"
 #include "kiv/runtime/Conversions.h"
+#include "support/HostedTest.h"
 
 namespace kiv::test {
 
-struct ShownBox {
-  std::string prompt;
-  int buttons = 0;
-  std::string title;
-};
+using Lines = std::vector<std::string>;
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+
+// A message box as the host describes it: title, buttons, icon and prompt.
+inline std::string Box(std::string_view title, int buttons, std::string_view prompt) {
+  return HeadlessHost::DescribeMsgBox(prompt, buttons, title);
+}
 
 // A client maintenance screen over a real SQLite table: a controller, field
 // editors for the code, amount and join date, a text box and a combo box, two
 // check boxes (a BOOLEAN and an INTEGER field), an unbound text box tagged
 // "Locked" and an unbound label. Every message box and controller event is
-// recorded; message boxes are answered from `answers` (else their default).
-class FormControlTest : public ::testing::Test {
+// recorded; message boxes are answered from `answers` (else their default),
+// events as `flip` says.
+class FormControlTest : public HostTest {
  protected:
   void SetUp() override {
-    Host::SetCurrent(&host);
+    HostTest::SetUp();
     host.setAnswerCallback([this](std::string_view prompt, int buttons, std::string_view title) {
-      boxes.push_back({std::string(prompt), buttons, std::string(title)});
+      boxes.push_back(Box(title, buttons, prompt));
       if (answers.empty()) return HeadlessHost::DefaultAnswer(buttons);
       const int answer = answers.front();
       answers.pop_front();
       return answer;
     });
     // A database file, so that a second connection can share it.
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
     dbPath = std::filesystem::temp_directory_path() /
-             ("kiv_form_" + std::to_string(::getpid()) + "_" + info->name() + ".db");
+             ("kiv_form_" + std::to_string(::getpid()) + "_" +
+              ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".db");
     std::filesystem::remove(dbPath);
     db = Connection::OpenNew("sqlite:" + dbPath.string());
     db->Execute(
@@ -74,25 +81,16 @@ class FormControlTest : public ::testing::Test {
     uniCode = addEditor("uniCode", "Code", tocText);
     uniAmount = addEditor("uniAmount", "Amount", tocNumber);
     uniJoined = addEditor("uniJoined", "Joined", tocDate);
-    txtName = std::make_shared<TextBox>("txtName");
-    txtName->DataField("Name");
-    form->Add(txtName);
-    cmbCategory = std::make_shared<ComboBox>("cmbCategory");
-    cmbCategory->DataField("Category");
+    txtName = bound<TextBox>("txtName", "Name");
+    cmbCategory = bound<ComboBox>("cmbCategory", "Category");
     for (const char* item : {"X", "Y", "Z"})
       cmbCategory->AddItem(item);
-    form->Add(cmbCategory);
-    chkActive = std::make_shared<CheckBox>("chkActive");
-    chkActive->DataField("Active");
-    form->Add(chkActive);
-    chkFlag = std::make_shared<CheckBox>("chkFlag");
-    chkFlag->DataField("Flag");
-    form->Add(chkFlag);
+    chkActive = bound<CheckBox>("chkActive", "Active");
+    chkFlag = bound<CheckBox>("chkFlag", "Flag");
     txtTagged = std::make_shared<TextBox>("txtTagged");
     txtTagged->Tag("LoCkEd");
     form->Add(txtTagged);
-    lblNote = std::make_shared<Label>("lblNote");
-    form->Add(lblNote);
+    form->Add(std::make_shared<Label>("lblNote"));
 
     ctl->Source_Connection(db);
     ctl->Source_Table("Clients");
@@ -104,7 +102,7 @@ class FormControlTest : public ::testing::Test {
   }
 
   void TearDown() override {
-    Host::SetCurrent(nullptr);
+    HostTest::TearDown();
     ctl.reset();
     form.reset();
     db.reset();
@@ -112,6 +110,13 @@ class FormControlTest : public ::testing::Test {
     std::filesystem::remove(dbPath, ignored);
   }
 
+  template <class T>
+  std::shared_ptr<T> bound(const std::string& name, const std::string& field) {
+    auto control = std::make_shared<T>(name);
+    control->DataField(field);
+    form->Add(control);
+    return control;
+  }
   std::shared_ptr<KivUni> addEditor(const std::string& name, const std::string& field,
                                     std::int32_t type) {
     auto editor = KivUni::Create();
@@ -122,42 +127,30 @@ class FormControlTest : public ::testing::Test {
     return editor;
   }
 
+  // Logs the event; whether it is one the test asked to flip.
+  bool noted(const std::string& name) {
+    log.push_back(name);
+    return flip.count(name) > 0;
+  }
   void watch() {
     auto& e = ctl->events;
-    e.BeforeMove.connect([this](bool& cancel) {
-      log.push_back("BeforeMove");
-      cancel = cancelMove;
-    });
-    e.RecordWillChange.connect([this](bool& prompt) {
-      log.push_back("RecordWillChange");
-      if (silentSave) prompt = false;
-    });
-    e.DataIsInvalid.connect([this](bool& ignore) {
-      log.push_back("DataIsInvalid");
-      ignore = ignoreInvalid;
-    });
+    e.BeforeMove.connect([this](bool& cancel) { cancel |= noted("BeforeMove"); });
+    e.RecordWillChange.connect([this](bool& prompt) { prompt &= !noted("RecordWillChange"); });
+    e.DataIsInvalid.connect([this](bool& ignore) { ignore |= noted("DataIsInvalid"); });
     e.Save.connect([this](bool& cancel, bool& validate) {
-      log.push_back("Save");
-      cancel = cancelSave;
-      if (skipValidation) validate = false;
+      cancel |= noted("Save");
+      validate &= !flip.count("Validate");
     });
-    e.AfterSave.connect([this] { log.push_back("AfterSave"); });
-    e.AfterMove.connect(
-        [this] { log.push_back(std::string("AfterMove") + (ctl->AddNewMode() ? " adding" : "")); });
-    e.Add.connect([this](bool& cancel) {
-      log.push_back("Add");
-      cancel = cancelAdd;
-    });
-    e.AfterAdd.connect([this] { log.push_back("AfterAdd"); });
-    e.UndoAdd.connect([this](bool&) { log.push_back("UndoAdd"); });
-    e.AfterUndoAdd.connect([this] { log.push_back("AfterUndoAdd"); });
-    e.Delete.connect([this](bool&) { log.push_back("Delete"); });
-    e.AfterDelete.connect([this] { log.push_back("AfterDelete"); });
-    e.Search.connect([this](bool& cancel) {
-      log.push_back("Search");
-      cancel = cancelSearch;
-    });
-    e.AfterSearch.connect([this] { log.push_back("AfterSearch"); });
+    e.AfterSave.connect([this] { noted("AfterSave"); });
+    e.AfterMove.connect([this] { noted(ctl->AddNewMode() ? "AfterMove adding" : "AfterMove"); });
+    e.Add.connect([this](bool& cancel) { cancel |= noted("Add"); });
+    e.AfterAdd.connect([this] { noted("AfterAdd"); });
+    e.UndoAdd.connect([this](bool&) { noted("UndoAdd"); });
+    e.AfterUndoAdd.connect([this] { noted("AfterUndoAdd"); });
+    e.Delete.connect([this](bool&) { noted("Delete"); });
+    e.AfterDelete.connect([this] { noted("AfterDelete"); });
+    e.Search.connect([this](bool& cancel) { cancel |= noted("Search"); });
+    e.AfterSearch.connect([this] { noted("AfterSearch"); });
   }
 
   bool open() {
@@ -195,12 +188,12 @@ class FormControlTest : public ::testing::Test {
     return rs.EOF() ? "<none>" : TextOf(rs[0].Value());
   }
 
-  HeadlessHost host;
   std::deque<int> answers;
-  std::vector<ShownBox> boxes;
-  std::vector<std::string> log;
-  bool cancelMove = false, silentSave = false, ignoreInvalid = false, cancelSave = false,
-       skipValidation = false, cancelAdd = false, cancelSearch = false;
+  Lines boxes, log;
+  // Events the handlers answer against the controller's default: cancelled
+  // (BeforeMove, Save, Add, Search), no save prompt (RecordWillChange),
+  // invalid data ignored (DataIsInvalid), no validation on saving (Validate).
+  std::set<std::string> flip;
 
   std::filesystem::path dbPath;
   std::shared_ptr<Connection> db;
@@ -210,7 +203,6 @@ class FormControlTest : public ::testing::Test {
   std::shared_ptr<TextBox> txtName, txtTagged;
   std::shared_ptr<ComboBox> cmbCategory;
   std::shared_ptr<CheckBox> chkActive, chkFlag;
-  std::shared_ptr<Label> lblNote;
 };
 
 }  // namespace kiv::test

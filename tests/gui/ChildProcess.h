@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -11,19 +12,14 @@
 namespace kiv::gui {
 
 // A program the test starts, in a process group of its own so that stopping
-// it leaves nothing behind. Its output goes to files (or /dev/null).
+// it leaves nothing behind. It reads nothing; the descriptors named in
+// `files` are opened on those files for writing, and its output and errors
+// go to /dev/null unless named there.
 class ChildProcess {
  public:
-  struct Options {
-    std::vector<std::string> environment;  // NAME=value, the whole environment
-    std::filesystem::path output = "/dev/null";
-    std::filesystem::path errors = "/dev/null";
-    // A descriptor the child gets as descriptor 3 (Xvfb -displayfd 3), or -1.
-    int extraDescriptor = -1;
-  };
-
-  ChildProcess(const std::vector<std::string>& argv, const Options& options);
-  ~ChildProcess();
+  ChildProcess(const std::vector<std::string>& argv, const std::vector<std::string>& environment,
+               const std::map<int, std::filesystem::path>& files = {});
+  ~ChildProcess() { stop(); }
   ChildProcess(const ChildProcess&) = delete;
   ChildProcess& operator=(const ChildProcess&) = delete;
 
@@ -33,18 +29,8 @@ class ChildProcess {
   // Waits for it to end; its exit status (128 + signal when killed), or
   // nothing when it still runs after the timeout.
   std::optional<int> wait(std::chrono::milliseconds timeout);
-  // Ends it and its group: SIGTERM, then SIGKILL after the grace period.
-  int stop(std::chrono::milliseconds grace = std::chrono::seconds(5));
-
-  // Runs a program to its end and returns what it wrote to stdout; throws
-  // when it cannot start, fails, or outlives the timeout.
-  static std::string Capture(const std::vector<std::string>& argv,
-                             const std::vector<std::string>& environment,
-                             std::chrono::milliseconds timeout = std::chrono::seconds(20));
-
-  // This process's environment without the variables of the given names
-  // (a name ending in '*' is a prefix).
-  static std::vector<std::string> EnvironmentWithout(const std::vector<std::string>& names);
+  // Ends it and its group: SIGTERM, then SIGKILL when it outlives a grace.
+  void stop();
 
  private:
   pid_t pid_ = -1;

@@ -1,89 +1,87 @@
 #include "gui/XDisplay.h"
 
-#include <fcntl.h>
-#include <poll.h>
-#include <unistd.h>
-
+#include <fstream>
 #include <sstream>
 #include <stdexcept>
+#include <thread>
+
+extern char** environ;
 
 namespace kiv::gui {
 
 namespace {
 
-// Reads the display number Xvfb writes once it accepts clients.
-std::string ReadDisplayNumber(int fd, std::chrono::milliseconds timeout) {
-  std::string text;
-  const auto deadline = std::chrono::steady_clock::now() + timeout;
-  while (text.find('\n') == std::string::npos) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                          deadline - std::chrono::steady_clock::now())
-                          .count();
-    if (left <= 0) break;
-    pollfd p{fd, POLLIN, 0};
-    if (poll(&p, 1, static_cast<int>(left)) <= 0) continue;
-    char buffer[64];
-    const ssize_t n = read(fd, buffer, sizeof buffer);
-    if (n <= 0) break;
-    text.append(buffer, static_cast<std::size_t>(n));
+std::string ReadText(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+// This process's environment without the variables of the given names (a
+// name ending in '*' is a prefix).
+std::vector<std::string> EnvironmentWithout(const std::vector<std::string>& names) {
+  std::vector<std::string> out;
+  for (char** e = environ; *e; ++e) {
+    const std::string entry(*e);
+    const std::string name = entry.substr(0, entry.find('='));
+    bool drop = false;
+    for (const auto& n : names)
+      drop |= n.ends_with('*') ? name.starts_with(n.substr(0, n.size() - 1)) : name == n;
+    if (!drop) out.push_back(entry);
   }
-  const auto end = text.find('\n');
-  return end == std::string::npos ? std::string() : text.substr(0, end);
+  return out;
 }
 
 }  // namespace
 
-XDisplay::XDisplay(const std::filesystem::path& workDir, const std::string& screen)
-    : runtimeDir_(workDir / "xdg-runtime") {
-  std::filesystem::create_directories(runtimeDir_);
-  std::filesystem::permissions(runtimeDir_, std::filesystem::perms::owner_all);
-  const std::filesystem::path logFile = workDir / "xvfb.log";
-  int fds[2];
-  if (pipe2(fds, O_CLOEXEC) != 0) throw std::runtime_error("cannot make a pipe for Xvfb");
-  // Kept clear of descriptor 3, which the child's copy is moved to.
-  const int writeEnd = fcntl(fds[1], F_DUPFD_CLOEXEC, 10);
-  close(fds[1]);
-  ChildProcess::Options options;
-  options.environment = ChildProcess::EnvironmentWithout({"DISPLAY"});
-  options.errors = logFile;
-  options.extraDescriptor = writeEnd;
-  try {
-    server_ = std::make_unique<ChildProcess>(
-        std::vector<std::string>{"Xvfb", "-displayfd", "3", "-screen", "0", screen + "x24",
-                                 "-nolisten", "tcp", "-noreset"},
-        options);
-  } catch (...) {
-    close(fds[0]);
-    close(writeEnd);
-    throw;
+XDisplay::XDisplay(const std::filesystem::path& workDir) : workDir_(workDir) {
+  std::filesystem::create_directories(workDir / "xdg-runtime");
+  std::filesystem::permissions(workDir / "xdg-runtime", std::filesystem::perms::owner_all);
+  // Xvfb writes the display number it picked to descriptor 3 once it
+  // accepts clients.
+  const auto numberFile = workDir / "xvfb.display";
+  server_ = std::make_unique<ChildProcess>(
+      std::vector<std::string>{"Xvfb", "-displayfd", "3", "-screen", "0", "800x600x24", "-nolisten",
+                               "tcp", "-noreset"},
+      EnvironmentWithout({"DISPLAY"}),
+      std::map<int, std::filesystem::path>{{2, workDir / "xvfb.log"}, {3, numberFile}});
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  std::string number;
+  while ((number = ReadText(numberFile)).find('\n') == std::string::npos) {
+    if (!server_->running() || std::chrono::steady_clock::now() >= deadline)
+      throw std::runtime_error("Xvfb did not start (see " + (workDir / "xvfb.log").string() + ")");
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
-  close(writeEnd);
-  const std::string number = ReadDisplayNumber(fds[0], std::chrono::seconds(30));
-  close(fds[0]);
-  if (number.empty()) {
-    server_->stop();
-    throw std::runtime_error("Xvfb did not start (see " + logFile.string() + ")");
-  }
-  name_ = ":" + number;
-}
-
-XDisplay::~XDisplay() {
-  server_->stop();
+  name_ = ":" + number.substr(0, number.find('\n'));
 }
 
 std::vector<std::string> XDisplay::environment(const std::vector<std::string>& extra) const {
-  auto env = ChildProcess::EnvironmentWithout({"DISPLAY", "WAYLAND_DISPLAY", "LANG", "LANGUAGE",
-                                               "LC_*", "QT_*", "XAUTHORITY", "XDG_RUNTIME_DIR"});
+  auto env = EnvironmentWithout({"DISPLAY", "WAYLAND_DISPLAY", "LANG", "LANGUAGE", "LC_*", "QT_*",
+                                 "XAUTHORITY", "XDG_RUNTIME_DIR"});
   env.push_back("DISPLAY=" + name_);
-  env.push_back("XDG_RUNTIME_DIR=" + runtimeDir_.string());
+  env.push_back("XDG_RUNTIME_DIR=" + (workDir_ / "xdg-runtime").string());
   env.insert(env.end(), extra.begin(), extra.end());
   return env;
+}
+
+std::string XDisplay::run(const std::vector<std::string>& argv,
+                          const std::vector<std::string>& extraEnvironment) const {
+  const auto output = workDir_ / "run.out";
+  ChildProcess child(argv, environment(extraEnvironment), {{1, output}});
+  const auto status = child.wait(std::chrono::seconds(20));
+  std::string command;
+  for (const auto& a : argv)
+    command += " " + a;
+  if (!status) throw std::runtime_error(command + ": no answer in time");
+  if (*status != 0) throw std::runtime_error(command + ": exit status " + std::to_string(*status));
+  return ReadText(output);
 }
 
 std::string XDisplay::xdotool(std::vector<std::string> args) const {
   args.insert(args.begin(), "xdotool");
   // It reads the text it types as UTF-8 only in a UTF-8 locale.
-  return ChildProcess::Capture(args, environment({"LC_ALL=C.UTF-8"}));
+  return run(args, {"LC_ALL=C.UTF-8"});
 }
 
 void XDisplay::click(unsigned long window, int x, int y) const {
@@ -114,15 +112,15 @@ std::vector<unsigned long> XDisplay::visibleWindows(int pid) const {
   }
   std::vector<unsigned long> windows;
   std::istringstream lines(out);
-  for (std::string line; std::getline(lines, line);)
-    if (!line.empty()) windows.push_back(std::stoul(line));
+  for (unsigned long id; lines >> id;)
+    windows.push_back(id);
   return windows;
 }
 
 void XDisplay::screenshot(const std::filesystem::path& file, const Box& box) const {
-  ChildProcess::Capture({KIV_GUI_GRAB, file.string(), std::to_string(box.x), std::to_string(box.y),
-                         std::to_string(box.width), std::to_string(box.height)},
-                        environment({"QT_QPA_PLATFORM=xcb"}));
+  run({KIV_GUI_GRAB, file.string(), std::to_string(box.x), std::to_string(box.y),
+       std::to_string(box.width), std::to_string(box.height)},
+      {"QT_QPA_PLATFORM=xcb"});
 }
 
 }  // namespace kiv::gui

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <chrono>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -17,19 +16,15 @@ struct Box {
   int centerY() const { return y + height / 2; }
 };
 
-// A private X server (Xvfb) on a display number it picks itself among the
-// free ones, and real input to it through xdotool: pointer moves, clicks and
-// key presses as the X server's test extension makes them, indistinguishable
-// from a user's. The server is stopped when the object goes.
+// A private X server (Xvfb, 800x600) on a display number it picks itself
+// among the free ones, and real input to it through xdotool: pointer moves,
+// clicks and key presses as the X server's test extension makes them,
+// indistinguishable from a user's. The server is stopped when the object
+// goes. workDir receives its log and the clients' runtime folder.
 class XDisplay {
  public:
-  // Starts the server; screen is WIDTHxHEIGHT. workDir receives its log and
-  // the clients' runtime folder.
-  explicit XDisplay(const std::filesystem::path& workDir, const std::string& screen = "800x600");
-  ~XDisplay();
+  explicit XDisplay(const std::filesystem::path& workDir);
 
-  // ":N"
-  const std::string& name() const { return name_; }
   // The environment a client of this display runs in: this process's
   // environment without any display, locale or Qt platform settings, plus
   // DISPLAY, a private XDG_RUNTIME_DIR and the extra NAME=value entries.
@@ -49,11 +44,15 @@ class XDisplay {
   void screenshot(const std::filesystem::path& file, const Box& box) const;
 
  private:
+  // Runs a program to its end and returns what it wrote; throws when it
+  // fails or outlives 20 seconds.
+  std::string run(const std::vector<std::string>& argv,
+                  const std::vector<std::string>& extraEnvironment) const;
   std::string xdotool(std::vector<std::string> args) const;
 
-  std::filesystem::path runtimeDir_;
-  std::unique_ptr<ChildProcess> server_;
+  std::filesystem::path workDir_;
   std::string name_;
+  std::unique_ptr<ChildProcess> server_;
 };
 
 }  // namespace kiv::gui

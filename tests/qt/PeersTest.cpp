@@ -1,13 +1,16 @@
-// The peers of the other widgets, the data grid over a record set, the Qt
-// host and the form window.
+// The peers of the widgets (real keys, mouse and focus reach the model in
+// the headless order, and the model's properties show in the widget), the
+// data grid over a record set, the Qt host and the form window.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
 #include <QDir>
 #include <QHeaderView>
@@ -185,7 +188,11 @@ TEST_F(PeersTest, DataGridReadsRowsOnDemandAndSharesTheCurrentRow) {
   EXPECT_EQ(rs->AbsolutePosition(), 4);
   EXPECT_EQ(view->currentIndex().row(), 3);
   EXPECT_TRUE(grid->HasFocus());
-  // A move of the record set moves the view.
+  // Ctrl+End goes to the last record; a move of the record set moves the view.
+  QTest::keyClick(view, Qt::Key_End, Qt::ControlModifier);
+  EXPECT_EQ(rs->AbsolutePosition(), 500);
+  rs->MoveFirst();
+  EXPECT_EQ(view->currentIndex().row(), 0);
   rs->MoveLast();
   EXPECT_EQ(view->currentIndex().row(), 499);
   // Keys go to the grid: Up moves the record, Enter reaches KeyPress.
@@ -211,8 +218,6 @@ TEST_F(PeersTest, FormWindowPlacesControlsRunsResizeAndUnloadsOnClose) {
   auto b = std::make_shared<TextBox>("txtB");
   a->Move(1440, 1440, 1440, 300);
   b->Move(120, 120, 1440, 300);
-  a->TabIndex(1);
-  b->TabIndex(0);
   form2->Add(a);
   form2->Add(b);
   int resizes = 0, unloads = 0;
@@ -229,12 +234,6 @@ TEST_F(PeersTest, FormWindowPlacesControlsRunsResizeAndUnloadsOnClose) {
   window2.resize(600, 400);
   EXPECT_GT(resizes, before);
   EXPECT_NEAR(form2->Width(), PixelsToTwips(600, &window2), 1);
-  // Tab follows TabIndex.
-  QApplication::setActiveWindow(&window2);
-  b->SetFocus();
-  QTest::keyClick(window2.widgetOf(*b), Qt::Key_Tab);
-  EXPECT_TRUE(a->HasFocus());
-  EXPECT_TRUE(window2.widgetOf(*a)->hasFocus());
   window2.close();
   EXPECT_EQ(unloads, 1);
   EXPECT_FALSE(form2->IsLoaded());
@@ -265,6 +264,197 @@ TEST_F(PeersTest, AnEmbeddedControlFollowsTheApplicationsLayout) {
   EXPECT_NEAR(box->Width(), PixelsToTwips(widget->width(), widget), 1);
   box->Text("embedded");
   EXPECT_EQ(qobject_cast<QLineEdit*>(widget)->text(), "embedded");
+}
+
+// Every event of a text box, as "name.Event[:detail]".
+void Record(TextBox& box, std::vector<std::string>& log) {
+  const std::string n = box.Name();
+  TextBox* b = &box;
+  box.events.Change.connect([&log, n, b] { log.push_back(n + ".Change:" + b->Text()); });
+  box.events.GotFocus.connect([&log, n] { log.push_back(n + ".GotFocus"); });
+  box.events.LostFocus.connect([&log, n] { log.push_back(n + ".LostFocus"); });
+  box.events.KeyDown.connect([&log, n](auto& k, auto& s) {
+    log.push_back(n + ".KeyDown:" + std::to_string(k) + "/" + std::to_string(s));
+  });
+  box.events.KeyPress.connect(
+      [&log, n](auto& a) { log.push_back(n + ".KeyPress:" + std::to_string(a)); });
+  box.events.KeyUp.connect(
+      [&log, n](auto& k, auto&) { log.push_back(n + ".KeyUp:" + std::to_string(k)); });
+  box.events.MouseDown.connect(
+      [&log, n](auto&, auto&, auto&, auto&) { log.push_back(n + ".MouseDown"); });
+  box.events.MouseUp.connect(
+      [&log, n](auto&, auto&, auto&, auto&) { log.push_back(n + ".MouseUp"); });
+  box.events.Click.connect([&log, n] { log.push_back(n + ".Click"); });
+  box.events.DblClick.connect([&log, n] { log.push_back(n + ".DblClick"); });
+}
+
+// Two text boxes shown, txtA before txtB in the tab order.
+class TextBoxPeerTest : public PeersTest {
+ protected:
+  void SetUp() override {
+    PeersTest::SetUp();
+    a = add<TextBox>("txtA", 120);
+    b = add<TextBox>("txtB", 600);
+    a->TabIndex(0);
+    b->TabIndex(1);
+    show();
+  }
+  QLineEdit* lineA() { return qobject_cast<QLineEdit*>(WidgetOf(*a)); }
+  QLineEdit* lineB() { return qobject_cast<QLineEdit*>(WidgetOf(*b)); }
+
+  std::shared_ptr<TextBox> a, b;
+};
+
+TEST_F(TextBoxPeerTest, TypingRaisesTheModelsEventsInTheHeadlessOrder) {
+  std::vector<std::string> real, simulated;
+  Record(*a, real);
+  a->SetFocus();
+  real.clear();
+  QTest::keyClicks(lineA(), "ab");
+  QTest::keyClick(lineA(), Qt::Key_Backspace);
+  EXPECT_EQ(a->Text(), "a");
+  EXPECT_EQ(lineA()->text(), "a");
+
+  // The same input simulated on a headless twin raises the same events.
+  Form other("frmOther");
+  auto twin = std::make_shared<TextBox>("txtA");
+  other.Add(twin);
+  Record(*twin, simulated);
+  twin->SetFocus();
+  simulated.clear();
+  twin->type("ab\b");
+  EXPECT_EQ(real, simulated);
+  ASSERT_FALSE(real.empty());
+  EXPECT_EQ(real[2], "txtA.Change:a");
+
+  // Keys a handler suppresses do not edit, in the widget either.
+  a->events.KeyPress.connect([](std::int16_t& ascii) {
+    if (ascii == 'x') ascii = 0;
+  });
+  QTest::keyClicks(lineA(), "xy");
+  EXPECT_EQ(a->Text(), "ay");
+  EXPECT_EQ(lineA()->text(), "ay");
+  EXPECT_EQ(lineA()->cursorPosition(), 2);
+
+  // Caret keys and Delete go through the model.
+  QTest::keyClick(lineA(), Qt::Key_Home);
+  QTest::keyClick(lineA(), Qt::Key_Delete);
+  EXPECT_EQ(a->Text(), "y");
+  EXPECT_EQ(lineA()->text(), "y");
+}
+
+TEST_F(TextBoxPeerTest, ModelPropertiesShowInTheLineEdit) {
+  QLineEdit* edit = lineA();
+  a->Text("Smith");
+  EXPECT_EQ(edit->text(), "Smith");
+  a->SelStart(1);
+  a->SelLength(3);
+  EXPECT_EQ(edit->selectedText(), "mit");
+
+  a->Locked(true);
+  EXPECT_TRUE(edit->isReadOnly());
+  a->Locked(false);
+  EXPECT_FALSE(edit->isReadOnly());
+
+  a->BackColor(0x0000FFFF);  // &H0000FFFF: yellow
+  EXPECT_EQ(edit->palette().color(QPalette::Base), QColor(255, 255, 0));
+  a->BackColor(colour::WindowBackground);
+  EXPECT_EQ(edit->palette().color(QPalette::Base), window.palette().color(QPalette::Base));
+
+  a->Visible(false);
+  a->Enabled(false);
+  EXPECT_FALSE(edit->isVisible());
+  EXPECT_FALSE(edit->isEnabled());
+  a->Visible(true);
+  a->Enabled(true);
+  EXPECT_TRUE(edit->isVisible());
+
+  a->Move(1440, 720, 2880, 360);
+  const int dpi = edit->logicalDpiX();
+  EXPECT_EQ(edit->geometry(), QRect(dpi, dpi / 2, dpi * 2, dpi / 4));
+
+  // A password character masks the text but not the model.
+  a->Text("abc");
+  a->SetFocus();
+  a->SelStart(3);
+  a->PasswordChar("*");
+  EXPECT_EQ(edit->text(), "***");
+  QTest::keyClick(edit, Qt::Key_Backspace);
+  EXPECT_EQ(a->Text(), "ab");
+  EXPECT_EQ(edit->text(), "**");
+}
+
+TEST_F(TextBoxPeerTest, FocusMovesRaiseTheModelsFocusEvents) {
+  std::vector<std::string> log;
+  Record(*a, log);
+  Record(*b, log);
+  a->SetFocus();
+  EXPECT_TRUE(lineA()->hasFocus());
+  log.clear();
+
+  // A click on the other box: MouseDown, then the focus move, then MouseUp and Click.
+  QTest::mouseClick(lineB(), Qt::LeftButton, {}, QPoint(5, 5));
+  EXPECT_EQ(log, (std::vector<std::string>{"txtB.MouseDown", "txtA.LostFocus", "txtB.GotFocus",
+                                           "txtB.MouseUp", "txtB.Click"}));
+  EXPECT_TRUE(b->HasFocus());
+  EXPECT_TRUE(lineB()->hasFocus());
+
+  // Tab moves the form's focus in tab order; the line edit follows.
+  log.clear();
+  b->TabIndex(0);
+  a->TabIndex(1);
+  QTest::keyClick(lineB(), Qt::Key_Tab);
+  EXPECT_EQ(log, (std::vector<std::string>{"txtB.LostFocus", "txtA.GotFocus"}));
+  EXPECT_TRUE(lineA()->hasFocus());
+
+  // Qt moving the focus itself reaches the model too; a mouse focus without
+  // the press that normally follows it catches up once the press is over.
+  log.clear();
+  lineB()->setFocus(Qt::OtherFocusReason);
+  EXPECT_EQ(log, (std::vector<std::string>{"txtA.LostFocus", "txtB.GotFocus"}));
+  EXPECT_TRUE(b->HasFocus());
+  log.clear();
+  lineA()->setFocus(Qt::MouseFocusReason);
+  QCoreApplication::processEvents();
+  EXPECT_EQ(log, (std::vector<std::string>{"txtB.LostFocus", "txtA.GotFocus"}));
+  EXPECT_TRUE(a->HasFocus());
+}
+
+TEST_F(TextBoxPeerTest, PasteAndInputMethodEditsGoToTheModelAsOneChange) {
+  std::vector<std::string> log;
+  a->Text("ad");
+  a->SetFocus();
+  a->SelStart(1);
+  Record(*a, log);
+  QApplication::clipboard()->setText("bc\nsecond line");
+  QTest::keyClick(lineA(), Qt::Key_V, Qt::ControlModifier);
+  EXPECT_EQ(a->Text(), "abcd");
+  EXPECT_EQ(lineA()->text(), "abcd");
+  EXPECT_EQ(a->SelStart(), 3);
+  EXPECT_EQ(std::count(log.begin(), log.end(), "txtA.Change:abcd"), 1);
+
+  // An edit Qt makes itself (context menu, input method) is a user edit.
+  lineA()->selectAll();
+  lineA()->insert("xyz");
+  EXPECT_EQ(a->Text(), "xyz");
+  a->Locked(true);
+  lineA()->setReadOnly(false);  // as if the widget let it through
+  lineA()->insert("!");
+  EXPECT_EQ(a->Text(), "xyz");
+  EXPECT_EQ(lineA()->text(), "xyz");
+}
+
+TEST_F(TextBoxPeerTest, AControlThatGoesAwayTakesItsWidgetAndAWidgetThatGoesAwayDetaches) {
+  QPointer<QLineEdit> edit = lineA();
+  form.Remove(*a);
+  a.reset();
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  EXPECT_TRUE(edit.isNull());
+
+  delete lineB();
+  EXPECT_EQ(b->peer(), nullptr);
+  b->Text("still works");
+  EXPECT_EQ(b->Text(), "still works");
 }
 
 TEST(QtHostTest, MessageBoxesSettingsPointerAndLocale) {
