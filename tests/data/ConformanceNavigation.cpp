@@ -240,5 +240,67 @@ TEST_P(Conformance, MoveCompleteIsRaisedWhenTheCurrentRowChanges) {
   EXPECT_KIV_ERROR(rs->ValueAt(0, 2), err::SubscriptOutOfRange);
 }
 
+// A field held across every kind of change reads the value current now, in
+// the change's own event handlers too: the fields keep the current row's
+// values only until something changes.
+TEST_P(Conformance, AFieldHeldAcrossChangesReadsTheCurrentValue) {
+  exec("CREATE TABLE People (id INTEGER PRIMARY KEY, name VARCHAR(30))");
+  exec("INSERT INTO People (id, name) VALUES (1, 'Ann')");
+  exec("INSERT INTO People (id, name) VALUES (2, 'Bob')");
+  exec("INSERT INTO People (id, name) VALUES (3, 'Cy')");
+  auto rs = open("SELECT id, name FROM People ORDER BY id");
+  const std::shared_ptr<Field> name = rs->Fields().ItemPtr(Variant("name"));
+  const auto text = [&] { return TextOf(name->Value()); };
+  std::string seenInHandler;
+  rs->events.MoveComplete.connect([&] {
+    try {
+      seenInHandler = TextOf(name->Value());
+    } catch (const Error&) {
+      seenInHandler = "(none)";
+    }
+  });
+  EXPECT_EQ(text(), "Ann");
+  rs->MoveNext();
+  EXPECT_EQ(seenInHandler, "Bob");
+  EXPECT_EQ(text(), "Bob");
+  rs->MovePrevious();
+  EXPECT_EQ(text(), "Ann");
+  rs->AbsolutePosition(3);
+  EXPECT_EQ(text(), "Cy");
+  const Variant third = rs->Bookmark();
+  rs->Move(-2);
+  EXPECT_EQ(text(), "Ann");
+  rs->Bookmark(third);
+  EXPECT_EQ(text(), "Cy");
+  rs->Find("name = 'Bob'", 0, adSearchBackward);
+  EXPECT_EQ(text(), "Bob");
+  rs->Sort("name DESC");
+  EXPECT_EQ(seenInHandler, "Cy");
+  EXPECT_EQ(text(), "Cy");
+
+  name->Value("Cyd");  // the pending edit, then the saved row
+  EXPECT_EQ(text(), "Cyd");
+  rs->CancelUpdate();
+  EXPECT_EQ(text(), "Cy");
+  name->Value("Cyd");
+  rs->Update();
+  EXPECT_EQ(text(), "Cyd");
+  rs->AddNew();
+  EXPECT_TRUE(name->Value().isNull());
+  rs->CancelUpdate();
+  EXPECT_EQ(text(), "Cyd");
+  rs->Delete();
+  EXPECT_KIV_ERROR(name->Value(), err::NoCurrentRecord);
+  rs->MoveNext();
+  EXPECT_EQ(text(), "Bob");
+
+  rs->Requery();  // a new opening: the old fields are closed
+  EXPECT_KIV_ERROR(name->Value(), err::ObjectClosed);
+  EXPECT_EQ(TextOf(rs->Fields()["name"].Value()), "Ann");
+  const std::shared_ptr<Field> again = rs->Fields().ItemPtr(Variant("name"));
+  rs->Close();
+  EXPECT_KIV_ERROR(again->Value(), err::ObjectClosed);
+}
+
 }  // namespace
 }  // namespace kivtest

@@ -6,9 +6,12 @@
 
 namespace kiv {
 
-Field::Field(std::weak_ptr<Recordset::Impl> owner, std::int32_t index, std::uint64_t generation)
+Field::Field(std::weak_ptr<Recordset::Impl> owner, std::shared_ptr<Values> values,
+             std::int32_t index, std::uint64_t generation)
     : owner_(std::move(owner)),
       impl_(owner_.lock().get()),
+      values_(std::move(values)),
+      value_(&values_->row.at(static_cast<std::size_t>(index))),
       index_(index),
       generation_(generation) {}
 
@@ -44,10 +47,10 @@ std::int32_t Field::ActualSize() const {
   return static_cast<std::int32_t>(TextOf(v).size());
 }
 
-const Variant& Field::Value() const {
-  // owner()'s test, here without a call: a walk reads millions of values.
-  if (owner_.expired() || !impl_->open || impl_->generation != generation_)
-    throw Error(err::ObjectClosed, "Field");
+const Variant& Field::readValue() const {
+  // The record set retires the values when it closes, opens again or goes:
+  // while they are not retired, impl_ is this field's open record set.
+  if (values_->retired) throw Error(err::ObjectClosed, "Field");
   return impl_->fieldValue(index_);
 }
 void Field::Value(const Variant& value) {

@@ -61,6 +61,25 @@ ColumnResolver Resolver(const Recordset::Impl& d) {
   };
 }
 
+// Moves the fields' values on when it goes out of scope, on return and on an
+// error alike: whatever the operation changed, the fields read it afresh.
+class StateChange {
+ public:
+  explicit StateChange(Recordset::Impl& d) : d_(d) {}
+  ~StateChange() { d_.touch(); }
+  StateChange(const StateChange&) = delete;
+  StateChange& operator=(const StateChange&) = delete;
+
+ private:
+  Recordset::Impl& d_;
+};
+
+// Raises an event of the record set; its handlers read the fields afresh.
+void Raise(Recordset::Impl& d, const Event<>& event) {
+  d.touch();
+  event.raise();
+}
+
 std::string JoinQuoted(Driver& driver, const std::vector<std::string>& names) {
   std::string out;
   for (const auto& n : names) {
@@ -158,15 +177,17 @@ const Variant& Recordset::Impl::cachedValue(CachedValue& slot, std::uint32_t row
   return slot.value;
 }
 
-void Recordset::Impl::loadCurrentRow(std::uint32_t row) {
-  currentRow = UINT32_MAX;  // until every value is read
+void Recordset::Impl::readCurrentRow() {
+  if (!hasCurrent()) NoCurrentRecord();
+  const std::uint32_t row = rowAt(pos);
+  Variant* out = values->row.data();
   if (const Variant* saved = savedRow(row)) {
     for (std::size_t f = 0; f < fieldColumn.size(); ++f)
-      currentValues[f] = saved[fieldColumn[f]];
+      out[f] = saved[fieldColumn[f]];
   } else {
-    store->readRow(row, fieldColumn.data(), fieldColumn.size(), currentValues.data());
+    cursor.readRow(*store, row, fieldColumn.data(), fieldColumn.size(), out);
   }
-  currentRow = row;
+  values->fresh = true;
 }
 
 void Recordset::Impl::NoCurrentRecord() {
@@ -182,7 +203,6 @@ std::vector<Variant> Recordset::Impl::rowValues(std::uint32_t row) const {
 }
 
 void Recordset::Impl::saveRow(std::uint32_t row, std::vector<Variant> values) {
-  if (row == currentRow) currentRow = UINT32_MAX;
   const auto [it, added] = savedAt.try_emplace(row, savedValues.size());
   if (added) {
     savedValues.insert(savedValues.end(), std::make_move_iterator(values.begin()),
@@ -195,6 +215,7 @@ void Recordset::Impl::saveRow(std::uint32_t row, std::vector<Variant> values) {
 void Recordset::Impl::setFieldValue(std::int32_t field, const Variant& value) {
   const ColumnInfo& info = fieldInfo(field);
   requireUpdatable();
+  const StateChange change(*this);
   const auto col = static_cast<std::size_t>(fieldColumn[static_cast<std::size_t>(field)]);
   Variant converted = CoerceToColumn(value, info);  // before anything changes
   if (editMode == adEditNone) {
@@ -429,19 +450,17 @@ void Recordset::adopt(std::shared_ptr<RowStore> store, const Impl* original) {
   d.open = true;
   d.pos = d.reach(0) ? 0 : -1;
   d.fieldColumn.clear();
+  for (std::size_t i = 0; i < d.columns().size(); ++i)
+    if (!d.columns()[i].hidden) d.fieldColumn.push_back(static_cast<std::int32_t>(i));
+  d.renewValues(d.fieldColumn.size());
   std::vector<std::shared_ptr<Field>> items;
-  for (std::size_t i = 0; i < d.columns().size(); ++i) {
-    if (d.columns()[i].hidden) continue;
-    d.fieldColumn.push_back(static_cast<std::int32_t>(i));
+  for (std::size_t f = 0; f < d.fieldColumn.size(); ++f)
     items.push_back(
-        std::make_shared<Field>(impl_, static_cast<std::int32_t>(items.size()), d.generation));
-  }
-  d.currentRow = UINT32_MAX;
-  d.currentValues.assign(items.size(), Variant());
+        std::make_shared<Field>(impl_, d.values, static_cast<std::int32_t>(f), d.generation));
   d.gridValues.assign(items.size(), {});
   d.fields = std::make_shared<kiv::Fields>(std::move(items));
-  events.RecordsetChangeComplete.raise();
-  events.MoveComplete.raise();
+  Raise(d, events.RecordsetChangeComplete);
+  Raise(d, events.MoveComplete);
 }
 
 void Recordset::Close() {
@@ -466,11 +485,10 @@ void Recordset::Close() {
   d.onDeleted = false;
   d.stride = 0;
   d.sortText.clear();
-  d.currentRow = UINT32_MAX;
-  d.currentValues.clear();
+  d.renewValues(0);
   d.gridValues.clear();
   d.fields = std::make_shared<kiv::Fields>();
-  events.RecordsetChangeComplete.raise();
+  Raise(d, events.RecordsetChangeComplete);
 }
 
 void Recordset::Requery() {
@@ -556,28 +574,46 @@ bool Recordset::EOF() const {
 void Recordset::MoveFirst() {
   Impl& d = *impl_;
   d.requireOpen();
+  const StateChange change(d);
   if (d.editMode != adEditNone) Update();
   if (!d.reach(0)) throw Error(err::NoCurrentRecord, kSource);
   d.pos = 0;
   d.onDeleted = false;
-  events.MoveComplete.raise();
+  Raise(d, events.MoveComplete);
 }
 
 void Recordset::MoveLast() {
   Impl& d = *impl_;
   d.requireOpen();
+  const StateChange change(d);
   if (d.editMode != adEditNone) Update();
   d.readAll();
   if (d.visibleCount() == 0) throw Error(err::NoCurrentRecord, kSource);
   d.pos = static_cast<std::int64_t>(d.visibleCount()) - 1;
   d.onDeleted = false;
-  events.MoveComplete.raise();
+  Raise(d, events.MoveComplete);
 }
 
 void Recordset::MoveNext() {
+  Impl& d = *impl_;
+  // From a row to the next row held, nothing pending: the common walk.
+  if (d.open && d.editMode == adEditNone && !d.onDeleted && d.pos >= 0 &&
+      d.pos + 1 < static_cast<std::int64_t>(d.visibleCount())) {
+    ++d.pos;
+    Raise(d, events.MoveComplete);
+    return;
+  }
   Move(1);
 }
+
 void Recordset::MovePrevious() {
+  Impl& d = *impl_;
+  if (d.open && d.editMode == adEditNone && !d.onDeleted && d.pos > 0 &&
+      d.pos < static_cast<std::int64_t>(d.visibleCount())) {
+    --d.pos;
+    Raise(d, events.MoveComplete);
+    return;
+  }
   Move(-1);
 }
 
@@ -588,9 +624,10 @@ void Recordset::Move(std::int32_t numRecords, const Variant& start) {
   if (start.isEmpty() && !d.onDeleted && d.pos >= 0 && numRecords != 0 && d.pos + numRecords >= 0 &&
       d.pos + numRecords < static_cast<std::int64_t>(d.visibleCount())) {
     d.pos += numRecords;  // from a row to a row held: the common walk
-    events.MoveComplete.raise();
+    Raise(d, events.MoveComplete);
     return;
   }
+  const StateChange change(d);
   std::int64_t target;
   if (!start.isEmpty()) {
     Bookmark(start);  // 3001 for an unknown row; makes it current
@@ -612,7 +649,7 @@ void Recordset::Move(std::int32_t numRecords, const Variant& start) {
     target = static_cast<std::int64_t>(d.visibleCount());
   d.pos = target;
   d.onDeleted = false;
-  events.MoveComplete.raise();
+  Raise(d, events.MoveComplete);
 }
 
 std::int32_t Recordset::RecordCount() const {
@@ -634,11 +671,12 @@ std::int32_t Recordset::AbsolutePosition() const {
 void Recordset::AbsolutePosition(std::int32_t position) {
   Impl& d = *impl_;
   d.requireOpen();
+  const StateChange change(d);
   if (d.editMode != adEditNone) Update();
   if (position < 1 || !d.reach(position - 1)) throw Error(err::BadArguments, kSource);
   d.pos = position - 1;
   d.onDeleted = false;
-  events.MoveComplete.raise();
+  Raise(d, events.MoveComplete);
 }
 
 Variant Recordset::Bookmark() const {
@@ -651,6 +689,7 @@ Variant Recordset::Bookmark() const {
 void Recordset::Bookmark(const Variant& bookmark) {
   Impl& d = *impl_;
   d.requireOpen();
+  const StateChange change(d);
   if (!bookmark.isNumber()) throw Error(err::BadArguments, kSource);
   const double v = CDbl(bookmark);
   if (v < 0 || v >= 4294967295.0 || v != std::floor(v)) throw Error(err::BadArguments, kSource);
@@ -662,7 +701,7 @@ void Recordset::Bookmark(const Variant& bookmark) {
   if (d.editMode != adEditNone) Update();
   d.pos = position;
   d.onDeleted = false;
-  events.MoveComplete.raise();
+  Raise(d, events.MoveComplete);
 }
 
 kiv::Fields& Recordset::Fields() {
@@ -682,6 +721,7 @@ Field& Recordset::operator[](std::int32_t index) {
 void Recordset::AddNew() {
   Impl& d = *impl_;
   d.requireUpdatable();
+  const StateChange change(d);
   if (d.editMode != adEditNone) Update();
   d.savedPos = d.pos;
   d.savedOnDeleted = d.onDeleted;
@@ -689,12 +729,13 @@ void Recordset::AddNew() {
   d.buffer.assign(d.stride, Variant(kNull));
   d.changed.assign(d.stride, 0);
   d.editMode = adEditAdd;
-  events.MoveComplete.raise();
+  Raise(d, events.MoveComplete);
 }
 
 void Recordset::CancelUpdate() {
   Impl& d = *impl_;
   d.requireOpen();
+  const StateChange change(d);
   const bool wasAdding = d.editMode == adEditAdd;
   if (wasAdding) {
     d.pos = d.savedPos;
@@ -704,7 +745,7 @@ void Recordset::CancelUpdate() {
   d.editMode = adEditNone;
   d.buffer.clear();
   d.changed.clear();
-  if (wasAdding) events.MoveComplete.raise();
+  if (wasAdding) Raise(d, events.MoveComplete);
 }
 
 std::int32_t Recordset::EditMode() const {
@@ -717,6 +758,7 @@ void Recordset::Update() {
   d.requireOpen();
   if (d.editMode == adEditNone) return;
   d.requireUpdatable();
+  const StateChange change(d);
   d.requireWriteInfo();
   if (!d.writeProblem.empty()) throw Error(err::ProviderError, kSource, d.writeProblem);
   Driver& driver = [&]() -> Driver& {
@@ -847,13 +889,14 @@ void Recordset::Update() {
   d.editMode = adEditNone;
   d.buffer.clear();
   d.changed.clear();
-  events.RecordChangeComplete.raise();
-  events.RecordsetChangeComplete.raise();
+  Raise(d, events.RecordChangeComplete);
+  Raise(d, events.RecordsetChangeComplete);
 }
 
 void Recordset::Delete(std::int32_t affectRecords) {
   Impl& d = *impl_;
   d.requireUpdatable();
+  const StateChange change(d);
   if (affectRecords != adAffectCurrent) throw Error(err::BadArguments, kSource);
   if (d.editMode == adEditAdd) {  // the new row was never saved: dropping it deletes it
     CancelUpdate();
@@ -896,8 +939,8 @@ void Recordset::Delete(std::int32_t affectRecords) {
   d.positionsKnown = false;
   d.onDeleted = true;
   d.deletedRow = row;
-  events.RecordsetChangeComplete.raise();
-  events.MoveComplete.raise();
+  Raise(d, events.RecordsetChangeComplete);
+  Raise(d, events.MoveComplete);
 }
 
 void Recordset::UpdateBatch(std::int32_t affectRecords) {
@@ -923,6 +966,7 @@ void Recordset::Find(std::string_view criteria, std::int32_t skipRecords,
   if (searchDirection != adSearchForward && searchDirection != adSearchBackward)
     throw Error(err::BadArguments, kSource);
   const Criteria compiled(criteria, Resolver(d));  // 3001 / 3265 before moving
+  const StateChange change(d);
   if (d.editMode != adEditNone) Update();
   std::int64_t from;
   if (!start.isEmpty()) {
@@ -958,7 +1002,7 @@ void Recordset::Find(std::string_view criteria, std::int32_t skipRecords,
   }
   d.pos = found;
   d.onDeleted = false;
-  events.MoveComplete.raise();
+  Raise(d, events.MoveComplete);
 }
 
 const std::string& Recordset::Sort() const {
@@ -969,6 +1013,7 @@ void Recordset::Sort(std::string_view sortText) {
   Impl& d = *impl_;
   d.requireOpen();
   const SortOrder sort(sortText, Resolver(d));  // 3001 / 3265 before changing anything
+  const StateChange change(d);
   if (d.editMode != adEditNone) Update();
   d.readAll();
   if (sort.empty() && d.deleted.empty()) {
@@ -990,8 +1035,8 @@ void Recordset::Sort(std::string_view sortText) {
   d.sortText = sort.empty() ? std::string() : std::string(sortText);
   d.pos = d.visibleCount() == 0 ? -1 : 0;
   d.onDeleted = false;
-  events.RecordsetChangeComplete.raise();
-  events.MoveComplete.raise();
+  Raise(d, events.RecordsetChangeComplete);
+  Raise(d, events.MoveComplete);
 }
 
 // --- Grid access -------------------------------------------------------------

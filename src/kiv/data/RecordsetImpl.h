@@ -11,6 +11,7 @@
 
 #include "kiv/data/Connection.h"
 #include "kiv/data/Driver.h"
+#include "kiv/data/Field.h"
 #include "kiv/data/Recordset.h"
 #include "kiv/data/RowStore.h"
 
@@ -45,11 +46,10 @@ struct Recordset::Impl {
   // This record set's own changes over the stored rows. A row saved here
   // (edited, read again after a conflict, or added) keeps all its values in
   // savedValues, `stride` from savedAt[row]; rows added get the numbers
-  // after the stored ones. valuesVersion counts the changes.
+  // after the stored ones.
   std::unordered_map<std::uint32_t, std::size_t> savedAt;
   std::vector<Variant> savedValues;
   std::uint32_t addedRows = 0;
-  std::uint64_t valuesVersion = 0;
   std::vector<std::uint8_t> deleted;  // per row; empty while no row is deleted
 
   // The visible rows (not deleted) in the current order. While
@@ -88,17 +88,38 @@ struct Recordset::Impl {
   std::string writeProblem;
   std::string keyProblem;
 
-  // The values of the row Field::Value last read (all fields at once: a
-  // screen reads every field of a row), and the last value the grid read
-  // of each field (ValueAt): kept so that reading allocates nothing once
-  // the text buffers are large enough.
-  std::uint32_t currentRow = UINT32_MAX;
-  std::vector<Variant> currentValues;
+  // The current row's values as the fields hand them out, read for all
+  // fields at once (a screen reads every field of a row) through `cursor`.
+  // Every change of what a field would read calls touch().
+  std::shared_ptr<Field::Values> values = std::make_shared<Field::Values>(0);
+  RowStore::Cursor cursor;
+  // The last value the grid read of each field (ValueAt), kept so that
+  // reading allocates nothing once the text buffers are large enough.
   struct CachedValue {
     std::uint32_t row = UINT32_MAX;
     Variant value;
   };
   std::vector<CachedValue> gridValues;
+
+  Impl() = default;
+  Impl(const Impl&) = delete;
+  Impl& operator=(const Impl&) = delete;
+  ~Impl() { retireValues(); }
+
+  // After any change of the position, the order, the pending edit or the
+  // saved rows: the fields read again.
+  void touch() { values->fresh = false; }
+  void retireValues() {
+    values->fresh = false;
+    values->retired = true;
+  }
+  // Gives the fields of a new opening (or of none, when closed) new values,
+  // and retires the old ones: their fields raise 3704.
+  void renewValues(std::size_t fields) {
+    retireValues();
+    values = std::make_shared<Field::Values>(fields);
+    cursor.reset();
+  }
 
   const std::vector<ColumnInfo>& columns() const { return store->columns(); }
   // Row numbers: the stored rows, then the rows added here.
@@ -139,8 +160,6 @@ struct Recordset::Impl {
     return store->value(row, static_cast<int>(column));
   }
   const Variant& cachedValue(CachedValue& slot, std::uint32_t row, std::size_t column) const;
-  // Reads the values of a row into currentValues.
-  void loadCurrentRow(std::uint32_t row);
   // All values of a row.
   std::vector<Variant> rowValues(std::uint32_t row) const;
   // Saves a row's values here (an edit saved, a row read again).
@@ -163,15 +182,16 @@ struct Recordset::Impl {
   void requireUpdatable() const;
   // Field access for Field.
   const ColumnInfo& fieldInfo(std::int32_t field) const;
-  // The value of a field (of this generation) at the current row.
+  // The value of a field (of this opening) at the current row; the pending
+  // edit's value while editing. 3021 without a current record.
   const Variant& fieldValue(std::int32_t field) {
     if (editMode != adEditNone)
       return buffer[static_cast<std::size_t>(fieldColumn[static_cast<std::size_t>(field)])];
-    if (!hasCurrent()) NoCurrentRecord();
-    const std::uint32_t row = rowAt(pos);
-    if (row != currentRow) loadCurrentRow(row);
-    return currentValues[static_cast<std::size_t>(field)];
+    if (!values->fresh) readCurrentRow();
+    return values->row[static_cast<std::size_t>(field)];
   }
+  // Reads the current row's values into `values` (3021 without one).
+  void readCurrentRow();
   [[noreturn]] static void NoCurrentRecord();
   void setFieldValue(std::int32_t field, const Variant& value);
   Variant originalValue(std::int32_t field) const;

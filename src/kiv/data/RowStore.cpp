@@ -423,7 +423,6 @@ Cell RowStore::cell(std::uint32_t row, int column) const {
 
 namespace {
 
-// Inlined into the loops that read a whole row: a walk reads millions.
 [[gnu::always_inline]] inline void ReadStored(const StoredColumn& c, ColumnShape s, std::uint32_t i,
                                               Variant& out) {
   if (s.kind == ColumnKind::Any) {
@@ -486,13 +485,73 @@ void RowStore::read(std::uint32_t row, int column, Variant& out) const {
   ReadStored(blocks_[row >> kBlockShift]->columns[col], shapes_[col], row & kMask, out);
 }
 
-void RowStore::readRow(std::uint32_t row, const std::int32_t* columns, std::size_t count,
-                       Variant* out) const {
-  const RowBlock& block = *blocks_[row >> kBlockShift];
-  const std::uint32_t i = row & kMask;
+void RowStore::Cursor::lookUp(const RowStore& store, std::size_t block, const std::int32_t* columns,
+                              std::size_t count) {
+  const RowBlock& b = *store.blocks_[block];
+  columns_.resize(count);
   for (std::size_t k = 0; k < count; ++k) {
     const auto col = static_cast<std::size_t>(columns[k]);
-    ReadStored(block.columns[col], shapes_[col], i, out[k]);
+    const StoredColumn& c = b.columns[col];
+    const ColumnShape s = store.shapes_[col];
+    columns_[k] = Column{s.kind,
+                         s.smallInteger,
+                         s.kind != ColumnKind::Any && c.nulls.empty() && c.oddMap.empty(),
+                         &c,
+                         c.words.data(),
+                         c.flags.data(),
+                         c.ends.data(),
+                         c.bytes.data()};
+  }
+  store_ = &store;
+  block_ = block;
+}
+
+void RowStore::Cursor::readRow(const RowStore& store, std::uint32_t row,
+                               const std::int32_t* columns, std::size_t count, Variant* out) {
+  const std::size_t block = row >> kBlockShift;
+  if (store_ != &store || block_ != block || columns_.size() != count)
+    lookUp(store, block, columns, count);
+  const std::uint32_t i = row & kMask;
+  for (std::size_t k = 0; k < count; ++k) {
+    const Column& c = columns_[k];
+    if (!c.plain) {
+      const auto col = static_cast<std::size_t>(columns[k]);
+      ReadStored(*c.stored, store.shapes_[col], i, out[k]);
+      continue;
+    }
+    switch (c.kind) {
+      case ColumnKind::Integer: {
+        const auto v = static_cast<std::int64_t>(c.words[i]);
+        if (c.smallInteger && FitsInt16(v))
+          out[k].assign(static_cast<std::int16_t>(v));
+        else if (FitsInt32(v))
+          out[k].assign(static_cast<std::int32_t>(v));
+        else
+          out[k].assign(static_cast<double>(v));
+        break;
+      }
+      case ColumnKind::Double:
+        out[k].assign(std::bit_cast<double>(c.words[i]));
+        break;
+      case ColumnKind::Currency:
+        out[k].assign(Currency{static_cast<std::int64_t>(c.words[i])});
+        break;
+      case ColumnKind::Date:
+        out[k].assign(DateTime{std::bit_cast<double>(c.words[i])});
+        break;
+      case ColumnKind::Boolean:
+        out[k].assign(c.flags[i] != 0);
+        break;
+      case ColumnKind::Text: {
+        const std::uint32_t begin = i == 0 ? 0 : c.ends[i - 1];
+        out[k].assignText(std::string_view(c.bytes + begin, c.ends[i] - begin));
+        break;
+      }
+      case ColumnKind::Binary:
+      case ColumnKind::Any:
+        ReadStored(*c.stored, store.shapes_[static_cast<std::size_t>(columns[k])], i, out[k]);
+        break;
+    }
   }
 }
 

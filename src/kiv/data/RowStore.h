@@ -140,9 +140,36 @@ class RowStore {
   // A value of a held row.
   Cell cell(std::uint32_t row, int column) const;
   void read(std::uint32_t row, int column, Variant& out) const;
-  // The values of one row's columns (count of them, listed in `columns`).
-  void readRow(std::uint32_t row, const std::int32_t* columns, std::size_t count,
-               Variant* out) const;
+
+  // Reads whole rows of a store, one after another: the columns of a block
+  // are looked up once for all of its rows (a walk reads millions).
+  class Cursor {
+   public:
+    // Reads the listed columns (count of them) of a held row into out.
+    void readRow(const RowStore& store, std::uint32_t row, const std::int32_t* columns,
+                 std::size_t count, Variant* out);
+    // Forgets what it looked up: call it before reading another store or
+    // other columns.
+    void reset() { store_ = nullptr; }
+
+   private:
+    struct Column {
+      ColumnKind kind = ColumnKind::Any;
+      bool smallInteger = false;
+      bool plain = false;  // no Null and no odd value in the block: the arrays tell all
+      const StoredColumn* stored = nullptr;
+      const std::uint64_t* words = nullptr;
+      const std::uint8_t* flags = nullptr;
+      const std::uint32_t* ends = nullptr;
+      const char* bytes = nullptr;
+    };
+    void lookUp(const RowStore& store, std::size_t block, const std::int32_t* columns,
+                std::size_t count);
+
+    const RowStore* store_ = nullptr;
+    std::size_t block_ = 0;
+    std::vector<Column> columns_;
+  };
   Variant value(std::uint32_t row, int column) const {
     Variant v;
     read(row, column, v);
