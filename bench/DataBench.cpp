@@ -29,7 +29,6 @@
 
 #include <benchmark/benchmark.h>
 #include <sqlite3.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
@@ -44,6 +43,7 @@
 #include <string>
 #include <vector>
 
+#include "BenchSupport.h"
 #include "kiv/data/Connection.h"
 #include "kiv/data/Field.h"
 #include "kiv/data/Fields.h"
@@ -102,59 +102,35 @@ struct PlainRow {
   bool active;
 };
 
-void Check(int rc, sqlite3* db) {
-  if (rc != SQLITE_OK && rc != SQLITE_DONE && rc != SQLITE_ROW) {
-    std::fprintf(stderr, "sqlite: %s\n", sqlite3_errmsg(db));
-    std::exit(1);
-  }
-}
+using namespace kivbench;
 
 void Generate() {
-  gPath = (std::filesystem::temp_directory_path() /
-           ("kiv-bench-" + std::to_string(::getpid()) + ".sqlite"))
-              .string();
-  std::filesystem::remove(gPath);
-  sqlite3* db = nullptr;
-  Check(sqlite3_open(gPath.c_str(), &db), db);
-  Check(sqlite3_exec(db,
-                     "PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF;"
-                     "CREATE TABLE T (id INTEGER PRIMARY KEY, code VARCHAR(10), name VARCHAR(40),"
-                     " qty INTEGER, price DOUBLE PRECISION, amount NUMERIC(10,2), due DATE,"
-                     " active BOOLEAN); BEGIN",
-                     nullptr, nullptr, nullptr),
-        db);
-  sqlite3_stmt* st = nullptr;
-  Check(sqlite3_prepare_v2(db, "INSERT INTO T VALUES (?,?,?,?,?,?,?,?)", -1, &st, nullptr), db);
-  unsigned long long seed = 12345;
-  auto next = [&] {
-    seed = seed * 6364136223846793005ULL + 1442695040888963407ULL;
-    return static_cast<unsigned>(seed >> 33);
-  };
+  Sequence seq;
   char buf[64];
-  for (int i = 1; i <= gRows; ++i) {
-    sqlite3_bind_int(st, 1, i);
-    std::snprintf(buf, sizeof buf, "C%07d", i);
-    sqlite3_bind_text(st, 2, buf, -1, SQLITE_TRANSIENT);
-    std::string name = "Customer ";
-    const unsigned len = 6 + next() % 12;
-    for (unsigned k = 0; k < len; ++k)
-      name.push_back(static_cast<char>('a' + next() % 25));  // no z
-    sqlite3_bind_text(st, 3, name.c_str(), -1, SQLITE_TRANSIENT);
-    sqlite3_bind_int(st, 4, static_cast<int>(next() % 1000));
-    sqlite3_bind_double(st, 5, (next() % 100000) / 100.0);
-    sqlite3_bind_double(st, 6, (next() % 1000000) / 100.0);
-    std::snprintf(buf, sizeof buf, "20%02u-%02u-%02u", next() % 30, 1 + next() % 12,
-                  1 + next() % 28);
-    sqlite3_bind_text(st, 7, buf, -1, SQLITE_TRANSIENT);
-    sqlite3_bind_int(st, 8, static_cast<int>(next() % 2));
-    Check(sqlite3_step(st), db);
-    sqlite3_reset(st);
-  }
-  sqlite3_finalize(st);
-  Check(
-      sqlite3_exec(db, "COMMIT; CREATE UNIQUE INDEX T_code ON T(code)", nullptr, nullptr, nullptr),
-      db);
-  sqlite3_close(db);
+  std::string name;
+  gPath = GenerateDatabase(
+      "kiv-bench",
+      "CREATE TABLE T (id INTEGER PRIMARY KEY, code VARCHAR(10), name VARCHAR(40), qty INTEGER,"
+      " price DOUBLE PRECISION, amount NUMERIC(10,2), due DATE, active BOOLEAN)",
+      "INSERT INTO T VALUES (?,?,?,?,?,?,?,?)", gRows,
+      [&](sqlite3_stmt* st, int i) {
+        sqlite3_bind_int(st, 1, i);
+        std::snprintf(buf, sizeof buf, "C%07d", i);
+        sqlite3_bind_text(st, 2, buf, -1, SQLITE_TRANSIENT);
+        name = "Customer ";
+        const unsigned len = 6 + seq.next() % 12;
+        for (unsigned k = 0; k < len; ++k)
+          name.push_back(static_cast<char>('a' + seq.next() % 25));  // no z
+        sqlite3_bind_text(st, 3, name.c_str(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_int(st, 4, static_cast<int>(seq.next() % 1000));
+        sqlite3_bind_double(st, 5, (seq.next() % 100000) / 100.0);
+        sqlite3_bind_double(st, 6, (seq.next() % 1000000) / 100.0);
+        std::snprintf(buf, sizeof buf, "20%02u-%02u-%02u", seq.next() % 30, 1 + seq.next() % 12,
+                      1 + seq.next() % 28);
+        sqlite3_bind_text(st, 7, buf, -1, SQLITE_TRANSIENT);
+        sqlite3_bind_int(st, 8, static_cast<int>(seq.next() % 2));
+      },
+      "CREATE UNIQUE INDEX T_code ON T(code)");
 }
 
 // "yyyy-mm-dd" as a date serial (days since 30 December 1899).
@@ -168,15 +144,10 @@ double DateSerialOf(const char* p) {
 }
 
 PlainRow RowOf(sqlite3_stmt* st) {
-  auto text = [&](int c) {
-    const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(st, c));
-    return p ? std::string(p, static_cast<std::size_t>(sqlite3_column_bytes(st, c)))
-             : std::string();
-  };
   const auto* due = reinterpret_cast<const char*>(sqlite3_column_text(st, 6));
   return PlainRow{sqlite3_column_int64(st, 0),
-                  text(1),
-                  text(2),
+                  ColumnText(st, 1),
+                  ColumnText(st, 2),
                   sqlite3_column_int64(st, 3),
                   sqlite3_column_double(st, 4),
                   std::llround(sqlite3_column_double(st, 5) * 10000.0),
@@ -366,12 +337,6 @@ void BM_Find_Recordset(benchmark::State& state) {
   }
 }
 
-bool ContainsZZ(const std::string& s) {
-  for (std::size_t i = 0; i + 1 < s.size(); ++i)
-    if ((s[i] == 'z' || s[i] == 'Z') && (s[i + 1] == 'z' || s[i + 1] == 'Z')) return true;
-  return false;
-}
-
 void BM_Find_Bare(benchmark::State& state) {
   const auto rows = BareRows();
   for (auto _ : state) {
@@ -421,20 +386,14 @@ void BM_Sort_Bare(benchmark::State& state) {
 
 // --- code check ----------------------------------------------------------------------
 
-std::string CodeFor(long long i) {
-  char buf[16];
-  std::snprintf(buf, sizeof buf, "C%07lld", 1 + i % gRows);
-  return buf;
-}
-
 void BM_CodeCheck_Recordset(benchmark::State& state) {
   auto c = Conn();
   long long i = 0;
   for (auto _ : state) {
     auto rs = std::make_shared<Recordset>();
     rs->CursorLocation(adUseClient);
-    rs->Open("SELECT TOP 1 code FROM T WHERE code = '" + CodeFor(i++ * 7919) + "'", c, adOpenKeyset,
-             adLockReadOnly);
+    rs->Open("SELECT TOP 1 code FROM T WHERE code = '" + CodeFor(i++ * 7919, gRows) + "'", c,
+             adOpenKeyset, adLockReadOnly);
     benchmark::DoNotOptimize(rs->EOF());
     rs->Close();
   }
@@ -447,7 +406,7 @@ void BM_CodeCheck_Bare(benchmark::State& state) {
   sqlite3_prepare_v2(db, "SELECT code FROM T WHERE code = ?1 LIMIT 1", -1, &st, nullptr);
   long long i = 0;
   for (auto _ : state) {
-    const std::string code = CodeFor(i++ * 7919);
+    const std::string code = CodeFor(i++ * 7919, gRows);
     sqlite3_bind_text(st, 1, code.c_str(), static_cast<int>(code.size()), SQLITE_TRANSIENT);
     bool found = sqlite3_step(st) == SQLITE_ROW;
     std::string value = found ? reinterpret_cast<const char*>(sqlite3_column_text(st, 0)) : "";
@@ -476,24 +435,6 @@ void BM_Bookmark_Recordset(benchmark::State& state) {
 
 // --- ratios -------------------------------------------------------------------------
 
-// Records each benchmark's times per iteration (seconds) beside the console output.
-class RatioReporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    ConsoleReporter::ReportRuns(runs);
-    for (const auto& r : runs)
-      if (r.run_type == Run::RT_Iteration && r.iterations > 0) {
-        std::string name = r.benchmark_name();
-        for (const char* suffix : {"/iterations:", "/process_time", "/manual_time", "/real_time"})
-          if (const auto at = name.find(suffix); at != std::string::npos) name.resize(at);
-        const double unit = benchmark::GetTimeUnitMultiplier(r.time_unit);
-        cpu[name] = r.GetAdjustedCPUTime() / unit;
-        real[name] = r.GetAdjustedRealTime() / unit;
-      }
-  }
-  std::map<std::string, double> cpu, real;
-};
-
 // Heap held by what `make` returns, while it is alive.
 template <class F>
 double HeldBy(F&& make) {
@@ -510,7 +451,7 @@ int main(int argc, char** argv) {
 #ifdef KIV_BENCH_QT
   QCoreApplication app(argc, argv);
 #endif
-  if (const char* rows = std::getenv("KIV_BENCH_ROWS")) gRows = std::max(1, std::atoi(rows));
+  gRows = RowsFromEnvironment(gRows);
   std::printf("Generating %d rows in a temporary SQLite file...\n", gRows);
   Generate();
 

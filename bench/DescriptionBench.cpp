@@ -14,7 +14,6 @@
 
 #include <benchmark/benchmark.h>
 #include <sqlite3.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -23,6 +22,7 @@
 #include <memory>
 #include <string>
 
+#include "BenchSupport.h"
 #include "kiv/data/Connection.h"
 #include "kiv/description_grid/KivDesc.h"
 #include "kiv/field_editor/KivUni.h"
@@ -35,50 +35,23 @@ using namespace kiv;
 std::string gPath;
 int gRows = 100000;
 
-void Check(int rc, sqlite3* db) {
-  if (rc != SQLITE_OK && rc != SQLITE_DONE && rc != SQLITE_ROW) {
-    std::fprintf(stderr, "sqlite: %s\n", sqlite3_errmsg(db));
-    std::exit(1);
-  }
-}
+using namespace kivbench;
 
 std::string CodeFor(long long i) {
-  char buf[16];
-  std::snprintf(buf, sizeof buf, "C%07lld", 1 + i % gRows);
-  return buf;
+  return kivbench::CodeFor(i, gRows);
 }
 
 void Generate() {
-  gPath = (std::filesystem::temp_directory_path() /
-           ("kiv-desc-bench-" + std::to_string(::getpid()) + ".sqlite"))
-              .string();
-  std::filesystem::remove(gPath);
-  sqlite3* db = nullptr;
-  Check(sqlite3_open(gPath.c_str(), &db), db);
-  Check(sqlite3_exec(db,
-                     "PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF;"
-                     "CREATE TABLE Customers (Code VARCHAR(10) PRIMARY KEY, Name VARCHAR(60),"
-                     " Active BOOLEAN); BEGIN",
-                     nullptr, nullptr, nullptr),
-        db);
-  sqlite3_stmt* st = nullptr;
-  Check(sqlite3_prepare_v2(db, "INSERT INTO Customers VALUES (?, ?, 1)", -1, &st, nullptr), db);
-  for (int i = 0; i < gRows; ++i) {
-    const std::string code = CodeFor(i);
-    const std::string name = "Customer number " + std::to_string(i) + " Ltd";
-    sqlite3_bind_text(st, 1, code.c_str(), -1, SQLITE_TRANSIENT);
-    sqlite3_bind_text(st, 2, name.c_str(), -1, SQLITE_TRANSIENT);
-    Check(sqlite3_step(st), db);
-    sqlite3_reset(st);
-  }
-  sqlite3_finalize(st);
-  Check(sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr), db);
-  sqlite3_close(db);
-}
-
-std::string ColumnText(sqlite3_stmt* st) {
-  const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(st, 0));
-  return p ? std::string(p, static_cast<std::size_t>(sqlite3_column_bytes(st, 0))) : std::string();
+  std::string code, name;
+  gPath = GenerateDatabase(
+      "kiv-desc-bench",
+      "CREATE TABLE Customers (Code VARCHAR(10) PRIMARY KEY, Name VARCHAR(60), Active BOOLEAN)",
+      "INSERT INTO Customers VALUES (?, ?, 1)", gRows, [&](sqlite3_stmt* st, int i) {
+        code = CodeFor(i - 1);
+        name = "Customer number " + std::to_string(i - 1) + " Ltd";
+        sqlite3_bind_text(st, 1, code.c_str(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_text(st, 2, name.c_str(), -1, SQLITE_TRANSIENT);
+      });
 }
 
 void BM_Describe_KivDesc(benchmark::State& state) {
@@ -116,7 +89,7 @@ void BM_Describe_Bare(benchmark::State& state) {
   for (auto _ : state) {
     const std::string code = CodeFor(i++ * 7919);
     sqlite3_bind_text(st, 1, code.c_str(), static_cast<int>(code.size()), SQLITE_TRANSIENT);
-    std::string name = sqlite3_step(st) == SQLITE_ROW ? ColumnText(st) : std::string();
+    std::string name = sqlite3_step(st) == SQLITE_ROW ? ColumnText(st, 0) : std::string();
     sqlite3_reset(st);
     benchmark::DoNotOptimize(name.data());
   }
@@ -133,30 +106,17 @@ void BM_Describe_BarePrepare(benchmark::State& state) {
         "SELECT Name FROM Customers  WHERE Code = '" + CodeFor(i++ * 7919) + "' ";
     sqlite3_stmt* st = nullptr;
     sqlite3_prepare_v2(db, sql.c_str(), static_cast<int>(sql.size()), &st, nullptr);
-    std::string name = sqlite3_step(st) == SQLITE_ROW ? ColumnText(st) : std::string();
+    std::string name = sqlite3_step(st) == SQLITE_ROW ? ColumnText(st, 0) : std::string();
     sqlite3_finalize(st);
     benchmark::DoNotOptimize(name.data());
   }
   sqlite3_close(db);
 }
 
-// Records each benchmark's CPU time per iteration beside the console output.
-class RatioReporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    ConsoleReporter::ReportRuns(runs);
-    for (const auto& r : runs)
-      if (r.run_type == Run::RT_Iteration && r.iterations > 0)
-        times[r.benchmark_name()] =
-            r.GetAdjustedCPUTime() / benchmark::GetTimeUnitMultiplier(r.time_unit);
-  }
-  std::map<std::string, double> times;
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (const char* rows = std::getenv("KIV_BENCH_ROWS")) gRows = std::max(1, std::atoi(rows));
+  gRows = RowsFromEnvironment(gRows);
   std::printf("Generating %d customers in a temporary SQLite file...\n", gRows);
   Generate();
 
@@ -170,8 +130,8 @@ int main(int argc, char** argv) {
   benchmark::RunSpecifiedBenchmarks(&reporter);
 
   auto ratio = [&](const char* name, const char* lib, const char* bare, double target) {
-    const auto a = reporter.times.find(lib), b = reporter.times.find(bare);
-    if (a == reporter.times.end() || b == reporter.times.end() || b->second <= 0) return;
+    const auto a = reporter.cpu.find(lib), b = reporter.cpu.find(bare);
+    if (a == reporter.cpu.end() || b == reporter.cpu.end() || b->second <= 0) return;
     const double r = a->second / b->second;
     if (target > 0)
       std::printf("%-32s %8.2fx  (target <= %.1fx) %s\n", name, r, target,

@@ -17,7 +17,6 @@
 
 #include <benchmark/benchmark.h>
 #include <sqlite3.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -28,6 +27,7 @@
 #include <string>
 #include <vector>
 
+#include "BenchSupport.h"
 #include "kiv/data/Connection.h"
 #include "kiv/data/Recordset.h"
 #include "kiv/host/ComboBox.h"
@@ -44,54 +44,32 @@ using namespace kiv;
 std::string gPath;
 int gRows = 1000000;
 
-void Check(int rc, sqlite3* db) {
-  if (rc != SQLITE_OK && rc != SQLITE_DONE && rc != SQLITE_ROW) {
-    std::fprintf(stderr, "sqlite: %s\n", sqlite3_errmsg(db));
-    std::exit(1);
-  }
-}
+using namespace kivbench;
 
 void Generate() {
-  gPath = (std::filesystem::temp_directory_path() /
-           ("kiv-search-bench-" + std::to_string(::getpid()) + ".sqlite"))
-              .string();
-  std::filesystem::remove(gPath);
-  sqlite3* db = nullptr;
-  Check(sqlite3_open(gPath.c_str(), &db), db);
-  Check(sqlite3_exec(db,
-                     "PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF;"
-                     "CREATE TABLE T (id INTEGER PRIMARY KEY, code VARCHAR(10), name VARCHAR(40),"
-                     " qty INTEGER, due DATE, active BOOLEAN); BEGIN",
-                     nullptr, nullptr, nullptr),
-        db);
-  sqlite3_stmt* st = nullptr;
-  Check(sqlite3_prepare_v2(db, "INSERT INTO T VALUES (?,?,?,?,?,?)", -1, &st, nullptr), db);
-  unsigned long long seed = 12345;
-  auto next = [&] {
-    seed = seed * 6364136223846793005ULL + 1442695040888963407ULL;
-    return static_cast<unsigned>(seed >> 33);
-  };
+  Sequence seq;
   char buf[64];
-  for (int i = 1; i <= gRows; ++i) {
-    sqlite3_bind_int(st, 1, i);
-    std::snprintf(buf, sizeof buf, "C%07d", i);
-    sqlite3_bind_text(st, 2, buf, -1, SQLITE_TRANSIENT);
-    std::string name = "Customer ";
-    const unsigned len = 6 + next() % 12;
-    for (unsigned k = 0; k < len; ++k)
-      name.push_back(static_cast<char>((next() % 2 ? 'a' : 'A') + next() % 25));  // no z
-    sqlite3_bind_text(st, 3, name.c_str(), -1, SQLITE_TRANSIENT);
-    sqlite3_bind_int(st, 4, static_cast<int>(next() % 1000));
-    std::snprintf(buf, sizeof buf, "20%02u-%02u-%02u", next() % 30, 1 + next() % 12,
-                  1 + next() % 28);
-    sqlite3_bind_text(st, 5, buf, -1, SQLITE_TRANSIENT);
-    sqlite3_bind_int(st, 6, static_cast<int>(next() % 2));
-    Check(sqlite3_step(st), db);
-    sqlite3_reset(st);
-  }
-  sqlite3_finalize(st);
-  Check(sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr), db);
-  sqlite3_close(db);
+  std::string name;
+  gPath = GenerateDatabase(
+      "kiv-search-bench",
+      "CREATE TABLE T (id INTEGER PRIMARY KEY, code VARCHAR(10), name VARCHAR(40), qty INTEGER,"
+      " due DATE, active BOOLEAN)",
+      "INSERT INTO T VALUES (?,?,?,?,?,?)", gRows, [&](sqlite3_stmt* st, int i) {
+        sqlite3_bind_int(st, 1, i);
+        std::snprintf(buf, sizeof buf, "C%07d", i);
+        sqlite3_bind_text(st, 2, buf, -1, SQLITE_TRANSIENT);
+        name = "Customer ";
+        const unsigned len = 6 + seq.next() % 12;
+        for (unsigned k = 0; k < len; ++k)
+          name.push_back(
+              static_cast<char>((seq.next() % 2 ? 'a' : 'A') + seq.next() % 25));  // no z
+        sqlite3_bind_text(st, 3, name.c_str(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_int(st, 4, static_cast<int>(seq.next() % 1000));
+        std::snprintf(buf, sizeof buf, "20%02u-%02u-%02u", seq.next() % 30, 1 + seq.next() % 12,
+                      1 + seq.next() % 28);
+        sqlite3_bind_text(st, 5, buf, -1, SQLITE_TRANSIENT);
+        sqlite3_bind_int(st, 6, static_cast<int>(seq.next() % 2));
+      });
 }
 
 std::vector<std::string> BareNames() {
@@ -100,10 +78,8 @@ std::vector<std::string> BareNames() {
   std::vector<std::string> names;
   sqlite3_stmt* st = nullptr;
   Check(sqlite3_prepare_v2(db, "SELECT name FROM T", -1, &st, nullptr), db);
-  while (sqlite3_step(st) == SQLITE_ROW) {
-    const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(st, 0));
-    names.emplace_back(p, static_cast<std::size_t>(sqlite3_column_bytes(st, 0)));
-  }
+  while (sqlite3_step(st) == SQLITE_ROW)
+    names.push_back(ColumnText(st, 0));
   sqlite3_finalize(st);
   sqlite3_close(db);
   return names;
@@ -180,12 +156,6 @@ void BM_FindNext_Dialog(benchmark::State& state) {
   host.clearTranscript();
 }
 
-bool ContainsZZ(const std::string& s) {
-  for (std::size_t i = 0; i + 1 < s.size(); ++i)
-    if ((s[i] == 'z' || s[i] == 'Z') && (s[i + 1] == 'z' || s[i + 1] == 'Z')) return true;
-  return false;
-}
-
 void BM_FindNext_Bare(benchmark::State& state) {
   const auto names = BareNames();
   for (auto _ : state) {
@@ -242,28 +212,10 @@ void BM_Sort_Bare(benchmark::State& state) {
   }
 }
 
-// --- figures ---------------------------------------------------------------------------
-
-class RatioReporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    ConsoleReporter::ReportRuns(runs);
-    // CPU time: the machine may be shared, and waiting is not the code's cost.
-    for (const auto& r : runs)
-      if (r.run_type == Run::RT_Iteration && r.iterations > 0) {
-        std::string name = r.benchmark_name();
-        if (const auto slash = name.find('/', name.find('/') + 1); slash != std::string::npos)
-          name.resize(slash);  // drop "/iterations:3" and "/process_time"
-        times[name] = r.GetAdjustedCPUTime() / benchmark::GetTimeUnitMultiplier(r.time_unit);
-      }
-  }
-  std::map<std::string, double> times;  // seconds
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (const char* rows = std::getenv("KIV_BENCH_ROWS")) gRows = std::max(1, std::atoi(rows));
+  gRows = RowsFromEnvironment(gRows);
   std::printf("Generating %d rows in a temporary SQLite file...\n", gRows);
   Generate();
 
@@ -288,8 +240,8 @@ int main(int argc, char** argv) {
   benchmark::RunSpecifiedBenchmarks(&reporter);
 
   const auto time = [&](const char* name) {
-    const auto it = reporter.times.find(name);
-    return it == reporter.times.end() ? -1.0 : it->second;
+    const auto it = reporter.cpu.find(name);
+    return it == reporter.cpu.end() ? -1.0 : it->second;
   };
   std::printf("\nOver %d rows:\n", gRows);
   if (time("setup/dialog") >= 0) {
