@@ -41,6 +41,24 @@ inline constexpr std::int32_t adLongVarWChar = 203;
 inline constexpr std::int32_t adVarBinary = 204;
 inline constexpr std::int32_t adLongVarBinary = 205;
 
+// Type families: which codes a column keeps as an integer, a text, a date or
+// bytes.
+constexpr bool IsIntegerType(std::int32_t t) {
+  return t == adSmallInt || t == adInteger || t == adTinyInt || t == adBigInt ||
+         t == adUnsignedTinyInt || t == adUnsignedSmallInt || t == adUnsignedInt ||
+         t == adUnsignedBigInt;
+}
+constexpr bool IsTextType(std::int32_t t) {
+  return t == adBSTR || t == adChar || t == adWChar || t == adVarChar || t == adLongVarChar ||
+         t == adVarWChar || t == adLongVarWChar || t == adGUID;
+}
+constexpr bool IsDateType(std::int32_t t) {
+  return t == adDate || t == adDBDate || t == adDBTime || t == adDBTimeStamp;
+}
+constexpr bool IsBinaryType(std::int32_t t) {
+  return t == adBinary || t == adVarBinary || t == adLongVarBinary;
+}
+
 // Cursor types.
 inline constexpr std::int32_t adOpenUnspecified = -1;
 inline constexpr std::int32_t adOpenForwardOnly = 0;

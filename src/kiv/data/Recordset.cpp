@@ -33,25 +33,6 @@ bool EqualsNoCase(std::string_view a, std::string_view b) {
          });
 }
 
-bool IsIntegerType(std::int32_t t) {
-  return t == adSmallInt || t == adInteger || t == adTinyInt || t == adBigInt ||
-         t == adUnsignedTinyInt || t == adUnsignedSmallInt || t == adUnsignedInt ||
-         t == adUnsignedBigInt;
-}
-
-bool IsTextType(std::int32_t t) {
-  return t == adBSTR || t == adChar || t == adWChar || t == adVarChar || t == adLongVarChar ||
-         t == adVarWChar || t == adLongVarWChar || t == adGUID;
-}
-
-bool IsDateType(std::int32_t t) {
-  return t == adDate || t == adDBDate || t == adDBTime || t == adDBTimeStamp;
-}
-
-bool IsBinaryType(std::int32_t t) {
-  return t == adBinary || t == adVarBinary || t == adLongVarBinary;
-}
-
 // The columns of a record set that share a name with the field list, as a
 // resolver for the criteria and sort engines: field name -> storage column.
 ColumnResolver Resolver(const Recordset::Impl& d) {

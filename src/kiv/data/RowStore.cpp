@@ -5,6 +5,7 @@
 #include <cmath>
 #include <limits>
 
+#include "kiv/data/AdoTypes.h"
 #include "kiv/runtime/Error.h"
 
 namespace kiv {
@@ -12,25 +13,6 @@ namespace {
 
 constexpr std::uint32_t kMask = RowStore::kBlockRows - 1;
 constexpr std::size_t kBitmapWords = RowStore::kBlockRows / 64;
-
-bool IsIntegerType(std::int32_t t) {
-  return t == adSmallInt || t == adInteger || t == adTinyInt || t == adBigInt ||
-         t == adUnsignedTinyInt || t == adUnsignedSmallInt || t == adUnsignedInt ||
-         t == adUnsignedBigInt;
-}
-
-bool IsTextType(std::int32_t t) {
-  return t == adBSTR || t == adChar || t == adWChar || t == adVarChar || t == adLongVarChar ||
-         t == adVarWChar || t == adLongVarWChar || t == adGUID;
-}
-
-bool IsDateType(std::int32_t t) {
-  return t == adDate || t == adDBDate || t == adDBTime || t == adDBTimeStamp;
-}
-
-bool IsBinaryType(std::int32_t t) {
-  return t == adBinary || t == adVarBinary || t == adLongVarBinary;
-}
 
 inline bool Bit(const std::vector<std::uint64_t>& map, std::uint32_t i) {
   return (map[i >> 6] >> (i & 63)) & 1;

@@ -230,19 +230,14 @@ std::string CurrencyText(Currency c) {
   return buf;
 }
 
-bool IsIntegerType(std::int32_t adoType) {
-  return adoType == adSmallInt || adoType == adInteger || adoType == adBigInt ||
-         adoType == adTinyInt || adoType == adUnsignedTinyInt || adoType == adUnsignedSmallInt ||
-         adoType == adUnsignedInt || adoType == adUnsignedBigInt;
-}
-
 bool IsNumericType(std::int32_t adoType) {
   return IsIntegerType(adoType) || adoType == adSingle || adoType == adDouble ||
          adoType == adCurrency || adoType == adDecimal || adoType == adNumeric ||
          adoType == adVarNumeric;
 }
 
-bool IsBinaryType(std::int32_t adoType) {
+// Raw bytes travel as binary parameters: bytes, and values of no declared type.
+bool IsBinaryOrVariant(std::int32_t adoType) {
   return adoType == adBinary || adoType == adVarBinary || adoType == adLongVarBinary ||
          adoType == adVariant;
 }
@@ -467,7 +462,7 @@ WireParam ParamFor(const Variant& value, std::int32_t adoType) {
     case VarType::ByteArray: {
       const Bytes& b = value.bytes();
       // Raw bytes for a binary (or unknown) column; any other takes them as text.
-      p.binary = IsBinaryType(adoType);
+      p.binary = IsBinaryOrVariant(adoType);
       p.data.assign(b.begin(), b.end());
       break;
     }

@@ -180,16 +180,6 @@ std::string FormatIsoDate(double serial, int what) {
   return buf;
 }
 
-bool IsDateType(std::int32_t t) {
-  return t == adDate || t == adDBDate || t == adDBTime || t == adDBTimeStamp;
-}
-
-bool IsIntegerType(std::int32_t t) {
-  return t == adSmallInt || t == adInteger || t == adTinyInt || t == adBigInt ||
-         t == adUnsignedTinyInt || t == adUnsignedSmallInt || t == adUnsignedInt ||
-         t == adUnsignedBigInt;
-}
-
 // An integer as its column type reads it: Integer (the small kinds) or Long
 // when it fits, else Double.
 template <class Sink>
