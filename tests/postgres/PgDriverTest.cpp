@@ -306,30 +306,5 @@ TEST_F(PgDriver, RecordSetsEditEveryTypeWithoutFalseConflicts) {
   conn_->Execute("DROP SCHEMA " + other + " CASCADE");
 }
 
-TEST_F(PgDriver, AStatementFailingPastTheFirstBlockKeepsTheRowsReadBefore) {
-  kiv::Recordset rs;
-  rs.Open("SELECT i, 10 / (6000 - i) AS q FROM generate_series(1, 10000) i", conn_,
-          kiv::adOpenKeyset, kiv::adLockReadOnly);
-  EXPECT_EQ(rs["i"].Value(), Variant(1));
-  const kiv::Error error = ErrorOf([&] { rs.MoveLast(); });
-  EXPECT_NE(error.description().find("division by zero"), std::string::npos) << error.description();
-  EXPECT_NE(error.description().find("the 5999 rows read before"), std::string::npos)
-      << error.description();
-  EXPECT_EQ(rs.AbsolutePosition(), 1);
-  rs.Move(5998);
-  EXPECT_EQ(rs["i"].Value(), Variant(5999));
-  ErrorOf([&] { rs.MoveNext(); });
-  EXPECT_EQ(rs["i"].Value(), Variant(5999));
-  // The connection goes on with the next statement.
-  EXPECT_EQ(driver().query("SELECT 1 AS one").values[0], Variant(1));
-  // A failure within the first block fails the open.
-  kiv::Recordset early;
-  ErrorOf([&] {
-    early.Open("SELECT 10 / (60 - i) FROM generate_series(1, 100) i", conn_, kiv::adOpenKeyset,
-               kiv::adLockReadOnly);
-  });
-  EXPECT_EQ(early.State(), kiv::adStateClosed);
-}
-
 }  // namespace
 }  // namespace kivtest::pg
