@@ -140,5 +140,33 @@ TEST_P(Conformance, RowsNotReadAtOpenAreWrittenAndCheckedLikeOthers) {
   EXPECT_EQ(rs->RecordCount(), kRows);
 }
 
+// abs() of the smallest integer overflows on both databases: the statement
+// fails at row 6000, past the first block.
+TEST_P(Conformance, AReadFailingPastTheFirstBlockKeepsTheRowsReadBefore) {
+  exec(MakeBig());
+  auto rs = open(
+      "SELECT id, CASE WHEN abs(6000 - id - 9223372036854775807 - 1) > 0 THEN id END AS v "
+      "FROM Big",
+      adLockReadOnly);
+  EXPECT_EQ(Text(*rs, "v"), "1");
+  const std::string error = ErrorDescription([&] { rs->MoveLast(); });
+  EXPECT_NE(error.find("the 5999 rows read before"), std::string::npos) << error;
+  EXPECT_EQ(rs->AbsolutePosition(), 1);
+  EXPECT_KIV_ERROR(rs->RecordCount(), err::ProviderError);
+  rs->Move(5998);
+  EXPECT_EQ(Text(*rs, "v"), "5999");
+  EXPECT_KIV_ERROR(rs->MoveNext(), err::ProviderError);
+  EXPECT_EQ(Text(*rs, "v"), "5999");
+  EXPECT_EQ(rs->VisibleRowCount(), 5999);  // a grid shows what was read
+  // The connection goes on with the next statement; a failure within the
+  // first block fails the open.
+  EXPECT_EQ(open("SELECT id FROM Big WHERE id = 7", adLockReadOnly)->RecordCount(), 1);
+  Recordset early;
+  EXPECT_KIV_ERROR(early.Open("SELECT abs(60 - id - 9223372036854775807 - 1) FROM Big", connPtr(),
+                              adOpenKeyset, adLockReadOnly),
+                   err::ProviderError);
+  EXPECT_EQ(early.State(), adStateClosed);
+}
+
 }  // namespace
 }  // namespace kivtest

@@ -77,9 +77,16 @@ TEST_F(CodeEditorTest, TextCodeFoundOnlyByExactMatchWithinTheFilter) {
   EXPECT_TRUE(boxes.empty());
 }
 
-// A number code is compared as text with the row found, and only a number
-// ever goes into the statement.
-TEST_F(CodeEditorTest, NumberCodesCompareAsTextAndOnlyNumbersAreQueried) {
+// Typed codes never change the statement: a text code is bound as a value
+// (a real code holding a quote is found), and a number code is compared as
+// text with the row found, only a number ever going into the statement.
+TEST_F(CodeEditorTest, TypedCodesCannotChangeTheStatement) {
+  for (const char* code :
+       {"x' OR '1'='1", "x'; DELETE FROM Customers; --", "' OR CustCode LIKE '%"})
+    EXPECT_TRUE(invalidAfterWriting(code)) << code;
+  EXPECT_EQ(rows("Customers"), 3);
+  EXPECT_FALSE(invalidAfterWriting("O'Hara"));
+
   uni->Type_Of_Control(tocNumber);
   uni->Source_Table("Products");
   uni->Source_Code_Field("ProdNo");
@@ -143,16 +150,6 @@ TEST_F(CodeEditorTest, WithoutAnOpenConnectionEveryCodeIsSilentlyInvalid) {
   closed->Close();
   uni->Source_Connection(closed);
   EXPECT_TRUE(invalidAfterWriting("A7"));
-  EXPECT_TRUE(boxes.empty());
-}
-
-TEST_F(CodeEditorTest, TypedCodesCannotChangeTheStatement) {
-  for (const char* code :
-       {"x' OR '1'='1", "x'; DELETE FROM Customers; --", "' OR CustCode LIKE '%"})
-    EXPECT_TRUE(invalidAfterWriting(code)) << code;
-  EXPECT_EQ(rows("Customers"), 3);
-  // A real code holding a quote is found; every statement was well formed.
-  EXPECT_FALSE(invalidAfterWriting("O'Hara"));
   EXPECT_TRUE(boxes.empty());
 }
 

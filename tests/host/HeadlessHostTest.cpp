@@ -72,7 +72,6 @@ TEST_F(HeadlessHostTest, MessageBoxesTakeQueuedAnswersThenTheCallbackThenTheDefa
   EXPECT_EQ(host.lines(), (std::vector<std::string>{"Beep", "MousePointer 11", "MousePointer 0",
                                                     "Trace ctlUni1.DataChanged \"A\" False",
                                                     "PropertyChanged ctlUni1.Text"}));
-  EXPECT_EQ(host.MousePointer(), 0);
 }
 
 TEST_F(HeadlessHostTest, SettingsLiveInAJsonFileWrittenOnEverySave) {
@@ -108,7 +107,6 @@ TEST_F(HeadlessHostTest, SettingsLiveInAJsonFileWrittenOnEverySave) {
     EXPECT_NE(e.description().find("Find1"), std::string::npos);
   }
   EXPECT_EQ(host.GetSetting("KivControls", "Search", "Find1"), "O'Brien");
-  EXPECT_EQ(*host.settingsFile(), file);
   std::filesystem::remove_all(dir);
 }
 

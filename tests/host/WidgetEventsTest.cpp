@@ -211,7 +211,6 @@ TEST(Widgets, LateBoundMembersServeAFormWalk) {
   form->Add(cmb);
   form->Add(chk);
   form->Add(lbl);
-  txt->Tag("LOCKED");
   txt->DataField("Name");
 
   std::vector<std::string> names;
@@ -226,7 +225,6 @@ TEST(Widgets, LateBoundMembersServeAFormWalk) {
   EXPECT_TRUE(txt->Locked());
   EXPECT_TRUE(cmb->Locked());
   EXPECT_EQ(txt->BackColor(), colour::ButtonFace);
-  EXPECT_EQ(txt->get("tag"), Variant("LOCKED"));
   EXPECT_EQ(txt->get("DATAFIELD"), Variant("Name"));
   chk->let("Value", Variant(std::int16_t{1}));
   EXPECT_EQ(chk->Value(), 1);
