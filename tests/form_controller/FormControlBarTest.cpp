@@ -14,11 +14,6 @@ namespace {
 // button's action; a host that zeroes the key code, or a disabled or hidden
 // button, suppresses it.
 TEST_F(FormControlTest, ButtonsRunTheirActionsByClickAndByShortcut) {
-  EXPECT_EQ(ctl->cmdFirst().ToolTipText(), "Move to the first record");
-  EXPECT_EQ(ctl->cmdUndoAdd().ToolTipText(), "Undo add new record");
-  EXPECT_EQ(ctl->cmdSearch().ToolTipText(), "Search for a record");
-  EXPECT_EQ(ctl->cmdSave().Picture(), "kiv/save.png");
-  EXPECT_EQ(ctl->cmdNext().Caption(), "");
   ASSERT_TRUE(open());
   Lines keys;
   bool zeroKey = false;

@@ -230,7 +230,8 @@ TEST_F(FormControlTest, DeleteOfTheLastAndOfTheOnlyRecord) {
   EXPECT_EQ(dbValue("SELECT COUNT(*) FROM Clients"), "1");
 }
 
-TEST_F(FormControlTest, RefusedAddNewAndDeleteAreReportedAndLeaveTheScreenUsable) {
+// (A refused delete is the screens' test on each backend.)
+TEST_F(FormControlTest, ARefusedAddNewIsReportedAndLeavesTheScreenUsable) {
   ctl->LockType(adLockReadOnly);
   ASSERT_TRUE(open());
   ctl->Add();
@@ -239,14 +240,6 @@ TEST_F(FormControlTest, RefusedAddNewAndDeleteAreReportedAndLeaveTheScreenUsable
   EXPECT_FALSE(ctl->AddNewMode());
   EXPECT_EQ(uniCode->Text(), "A");
   EXPECT_TRUE(ctl->cmdAdd().Visible());
-
-  boxes.clear();
-  answers = {vb::vbYes};
-  ctl->Delete();
-  ASSERT_EQ(boxes.size(), 2u);
-  EXPECT_THAT(boxes[1], HasSubstr(R"(title="Error")"));
-  EXPECT_EQ(uniCode->Text(), "A");
-  EXPECT_EQ(dbValue("SELECT COUNT(*) FROM Clients"), "3");
   ctl->MoveRecordset(mvNext);
   EXPECT_EQ(uniCode->Text(), "B");
 }
