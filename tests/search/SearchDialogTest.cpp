@@ -30,6 +30,18 @@ TEST_F(SearchTest, SetUpFillsTheListsAndResetsTheResult) {
     EXPECT_EQ(f.dbgData().RowCount(), 5);
     // The result is reset on load, before anything is chosen.
     EXPECT_EQ(launcher->Return_Value(), Variant(Array::Of({Variant("")})));
+
+    // The types of search follow the column's kind and keep their position.
+    f.cmbField().pick("Name");
+    f.cmbSearchType().pick(3);
+    EXPECT_EQ(f.cmbSearchType().Text(), "Containing");
+    f.cmbField().pick("Qty");
+    EXPECT_EQ(f.cmbSearchType().ListIndex(), 3);
+    EXPECT_EQ(f.cmbSearchType().Text(), "Not equal to");
+    f.cmbField().pick("Photo");  // category 0 offers the non-text types
+    EXPECT_EQ(f.cmbSearchType().Text(), "Not equal to");
+    f.cmbField().pick("Code");
+    EXPECT_EQ(f.cmbSearchType().Text(), "Containing");
   });
   EXPECT_TRUE(boxes.empty());
   // Closed without a choice: the one-element empty result, and the record set released.
@@ -100,21 +112,6 @@ TEST_F(SearchTest, FriendlyNamesRenameColumnsAndMapBack) {
     });
     EXPECT_TRUE(boxes.empty()) << boxes[0].prompt;
   }
-}
-
-TEST_F(SearchTest, SearchTypesFollowTheColumnAndKeepTheirPosition) {
-  search(open(), [&](frmSearch& f) {
-    f.cmbField().pick("Name");
-    f.cmbSearchType().pick(3);
-    EXPECT_EQ(f.cmbSearchType().Text(), "Containing");
-    f.cmbField().pick("Qty");
-    EXPECT_EQ(f.cmbSearchType().ListIndex(), 3);
-    EXPECT_EQ(f.cmbSearchType().Text(), "Not equal to");
-    f.cmbField().pick("Photo");  // category 0 offers the non-text types
-    EXPECT_EQ(f.cmbSearchType().Text(), "Not equal to");
-    f.cmbField().pick("Code");
-    EXPECT_EQ(f.cmbSearchType().Text(), "Containing");
-  });
 }
 
 TEST_F(SearchTest, CriterionForEveryCategoryAndPosition) {
