@@ -2,12 +2,13 @@
 // read-only line edit beside the code, and the order lines in a table view
 // with friendly headers that follows the current order through real clicks
 // on the bar; an order of 100,000 lines shows without reading them all.
+// (What the name and lines show as the user types, adds and deletes is the
+// runner's orders tour.)
 #ifdef KIV_QT_WITH_SCREEN
 
 #include <chrono>
 #include <cstdio>
 
-#include <QMessageBox>
 #include <QTableView>
 
 #include "kiv/description_grid/KivDesc.h"
@@ -21,7 +22,7 @@
 namespace kiv::qt {
 namespace {
 
-using OrdersWindow = SampleScreenTest<>;
+using OrdersWindow = SampleScreenTest;
 
 TEST_F(OrdersWindow, TheLinesAndTheCustomerNameFollowTheCurrentOrder) {
   // A last order of 100,000 lines.
@@ -64,23 +65,7 @@ TEST_F(OrdersWindow, TheLinesAndTheCustomerNameFollowTheCurrentOrder) {
   EXPECT_EQ(view->model()->rowCount(), 1);
   EXPECT_EQ(cell(0, 2), "Ladder");
 
-  // A code typed by the user: the name follows when the field is left.
-  retype(edit("uniCustomerCode"), "C2");
-  QTest::mouseClick(name, Qt::LeftButton, {}, QPoint(4, 4));
-  EXPECT_EQ(name->text(), "Jones Ltd");
-
-  // A new order has no lines; undoing the add brings the order back.
-  host->onMessageBox(
-      [&](QMessageBox& box) { QTest::mouseClick(box.button(QMessageBox::No), Qt::LeftButton); });
-  press(controller->cmdAdd());
-  EXPECT_EQ(view->model()->rowCount(), 0);
-  EXPECT_EQ(name->text(), "");
-  press(controller->cmdUndoAdd());
-  EXPECT_EQ(view->model()->rowCount(), 1);
-  EXPECT_EQ(name->text(), "O'Brien Hardware");
-
-  // The grid reads only the rows it shows, and a click moves the grid's own
-  // current row without touching the order.
+  // The grid reads only the rows it shows.
   const auto start = std::chrono::steady_clock::now();
   press(controller->cmdLast());
   QApplication::processEvents();
@@ -96,11 +81,6 @@ TEST_F(OrdersWindow, TheLinesAndTheCustomerNameFollowTheCurrentOrder) {
       "[ figures  ] 100,000 lines: the move and the grid's re-open took %lld ms; %ld cells "
       "read to show them\n",
       static_cast<long long>(ms), read);
-  QTest::mouseClick(view->viewport(), Qt::LeftButton, {},
-                    view->visualRect(view->model()->index(1, 1)).center());
-  EXPECT_EQ(grid.Row(), 1);
-  EXPECT_EQ(grid.CellText(), "P3");
-  EXPECT_EQ(uni("uniOrderNo").Text(), "2000");
 }
 
 }  // namespace

@@ -399,25 +399,18 @@ TEST_F(TextBoxPeerTest, FocusMovesRaiseTheModelsFocusEvents) {
   EXPECT_TRUE(b->HasFocus());
   EXPECT_TRUE(lineB()->hasFocus());
 
-  // Tab moves the form's focus in tab order; the line edit follows.
+  // Qt moving the focus itself reaches the model too (Tab in the tab order
+  // is the sample window's test); a mouse focus without the press that
+  // normally follows it catches up once the press is over.
   log.clear();
-  b->TabIndex(0);
-  a->TabIndex(1);
-  QTest::keyClick(lineB(), Qt::Key_Tab);
-  EXPECT_EQ(log, (std::vector<std::string>{"txtB.LostFocus", "txtA.GotFocus"}));
-  EXPECT_TRUE(lineA()->hasFocus());
-
-  // Qt moving the focus itself reaches the model too; a mouse focus without
-  // the press that normally follows it catches up once the press is over.
-  log.clear();
-  lineB()->setFocus(Qt::OtherFocusReason);
-  EXPECT_EQ(log, (std::vector<std::string>{"txtA.LostFocus", "txtB.GotFocus"}));
-  EXPECT_TRUE(b->HasFocus());
-  log.clear();
-  lineA()->setFocus(Qt::MouseFocusReason);
-  QCoreApplication::processEvents();
+  lineA()->setFocus(Qt::OtherFocusReason);
   EXPECT_EQ(log, (std::vector<std::string>{"txtB.LostFocus", "txtA.GotFocus"}));
   EXPECT_TRUE(a->HasFocus());
+  log.clear();
+  lineB()->setFocus(Qt::MouseFocusReason);
+  QCoreApplication::processEvents();
+  EXPECT_EQ(log, (std::vector<std::string>{"txtA.LostFocus", "txtB.GotFocus"}));
+  EXPECT_TRUE(b->HasFocus());
 }
 
 TEST_F(TextBoxPeerTest, PasteAndInputMethodEditsGoToTheModelAsOneChange) {
@@ -513,19 +506,8 @@ TEST(QtHostTest, MessageBoxesSettingsPointerAndLocale) {
   EXPECT_EQ(us.shortDatePattern.find("yyyy") != std::string::npos, true);
   EXPECT_FALSE(us.twentyFourHour);
 
-  // Whatever the desktop's locale (the plain C of many containers too), what
-  // the screen shows reads back as the same value.
-  for (const QLocale& q : {QLocale::c(), QLocale(QLocale::English, QLocale::UnitedStates),
-                           QLocale(QLocale::English, QLocale::UnitedKingdom),
-                           QLocale(QLocale::German, QLocale::Germany)}) {
-    LocaleScope scope(QtHost::LocaleOf(q));
-    const Variant date(DateSerial(2019, 3, 14));
-    const std::string shown = CStr(date);
-    EXPECT_TRUE(IsDate(Variant(shown))) << q.name().toStdString() << ": " << shown;
-    EXPECT_EQ(CDate(Variant(shown)).serial, date.date().serial) << q.name().toStdString();
-    const std::string amount = Format(Variant(1234.5), "Standard");
-    EXPECT_DOUBLE_EQ(CDbl(Variant(amount)), 1234.5) << q.name().toStdString() << ": " << amount;
-  }
+  // (That what the screen shows in each desktop locale, the plain C of
+  // containers too, reads back as the same value is the window's test under X.)
   // Qt's own widgets (the calendar) follow the host's regional settings.
   host.setLocale(Locale::German());
   EXPECT_EQ(QLocale().name(), "de_DE");

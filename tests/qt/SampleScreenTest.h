@@ -9,9 +9,7 @@
 #include <unistd.h>
 
 #include <filesystem>
-#include <fstream>
 #include <memory>
-#include <sstream>
 #include <string>
 
 #include <QAccessible>
@@ -21,9 +19,6 @@
 #include <QTest>
 #include <QToolButton>
 
-#include "kiv/data/Connection.h"
-#include "kiv/data/Field.h"
-#include "kiv/data/Recordset.h"
 #include "kiv/field_editor/KivUni.h"
 #include "kiv/form_controller/KivFormControl.h"
 #include "kiv/host/CommandButton.h"
@@ -33,6 +28,7 @@
 #include "kiv/qt/QtHost.h"
 #include "kiv/runtime/Conversions.h"
 #include "kivform/Screen.h"
+#include "support/SampleDatabase.h"
 
 namespace kiv::qt {
 
@@ -52,7 +48,6 @@ inline void SaveShot(QWidget& widget, const QString& name) {
   EXPECT_TRUE(widget.grab().save(path)) << path.toStdString();
 }
 
-template <class HostType = QtHost>
 class SampleScreenTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -61,11 +56,8 @@ class SampleScreenTest : public ::testing::Test {
            "-" + std::to_string(::getpid()));
     std::filesystem::remove_all(dir);
     std::filesystem::create_directories(dir);
-    std::ifstream sql(std::filesystem::path(KIV_SAMPLES_DIR) / "orders.sql", std::ios::binary);
-    std::stringstream text;
-    text << sql.rdbuf();
-    database()->Execute(text.str());
-    host = std::make_unique<HostType>(QString::fromStdString(settingsFile().string()));
+    test::MakeSampleDatabase(dir / "orders.db");
+    host = std::make_unique<QtHost>(QString::fromStdString(settingsFile().string()));
     Host::SetCurrent(host.get());
   }
   void TearDown() override {
@@ -93,11 +85,7 @@ class SampleScreenTest : public ::testing::Test {
   std::shared_ptr<Connection> database() {
     return Connection::OpenNew("sqlite:" + (dir / "orders.db").string());
   }
-  std::string scalar(const std::string& sql) {
-    Recordset rs;
-    rs.Open(sql, database());
-    return rs.EOF() ? "<none>" : TextOf(rs[0].Value());
-  }
+  std::string scalar(const std::string& sql) { return test::Scalar(dir / "orders.db", sql); }
 
   KivUni& uni(const char* name) { return dynamic_cast<KivUni&>(*screen->control(name)); }
   QLineEdit* edit(const char* name) {
@@ -113,7 +101,7 @@ class SampleScreenTest : public ::testing::Test {
   }
 
   std::filesystem::path dir;
-  std::unique_ptr<HostType> host;
+  std::unique_ptr<QtHost> host;
   std::unique_ptr<kivform::Screen> screen;
   std::shared_ptr<KivFormControl> controller;
   std::unique_ptr<FormWindow> window;
