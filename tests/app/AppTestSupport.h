@@ -10,20 +10,12 @@
 
 #include <unistd.h>
 
-#include "kiv/data/Connection.h"
-#include "kiv/data/Field.h"
-#include "kiv/data/Recordset.h"
-#include "kiv/runtime/Conversions.h"
 #include "kivform/Runner.h"
+#include "support/SampleDatabase.h"
 
 namespace kivform::test {
 
-inline std::string ReadText(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
+using kiv::test::ReadText;
 
 inline void WriteText(const std::filesystem::path& path, const std::string& text) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
@@ -63,20 +55,9 @@ class AppTest : public ::testing::Test {
 
   static std::filesystem::path samples() { return KIV_SAMPLES_DIR; }
 
-  void freshDatabase() {
-    std::filesystem::remove(dir / "orders.db");
-    auto db = kiv::Connection::OpenNew("sqlite:" + (dir / "orders.db").string());
-    db->Execute(ReadText(samples() / "orders.sql"));
-    db->Close();
-  }
-
+  void freshDatabase() { kiv::test::MakeSampleDatabase(dir / "orders.db"); }
   // The first value of a query on the scratch database, as text.
-  std::string scalar(const std::string& sql) {
-    auto db = kiv::Connection::OpenNew("sqlite:" + (dir / "orders.db").string());
-    kiv::Recordset rs;
-    rs.Open(sql, db);
-    return rs.EOF() ? "<none>" : kiv::TextOf(rs[0].Value());
-  }
+  std::string scalar(const std::string& sql) { return kiv::test::Scalar(dir / "orders.db", sql); }
 
   // Runs kivform; out and err receive what it printed.
   int run(std::vector<std::string> args) {
