@@ -1,9 +1,10 @@
 #include "gui/XDisplay.h"
 
-#include <fstream>
 #include <sstream>
 #include <stdexcept>
 #include <thread>
+
+#include "support/SampleDatabase.h"
 
 extern char** environ;
 
@@ -11,12 +12,7 @@ namespace kiv::gui {
 
 namespace {
 
-std::string ReadText(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
+using test::ReadText;
 
 // This process's environment without the variables of the given names (a
 // name ending in '*' is a prefix).
