@@ -25,9 +25,8 @@ class FieldEditorTest : public HostedTest {
     DefaultSizeFlag::Clear();
     uni = KivUni::Create();
     uni->Name("ctlUni1");
-    other = std::make_shared<TextBox>("txtOther");
     form.Add(uni);
-    form.Add(other);
+    other = AddTo<TextBox>(form, "txtOther");
     watch(*uni);
   }
 
