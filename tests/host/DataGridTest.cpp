@@ -31,13 +31,12 @@ std::shared_ptr<Recordset> Customers(const std::shared_ptr<Connection>& db) {
 class DataGridTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    db = Connection::OpenNew("sqlite::memory:");
     db->Execute(
         "CREATE TABLE Customers (Code TEXT PRIMARY KEY, Name TEXT, City TEXT);"
         "INSERT INTO Customers VALUES ('C1', 'Smith', 'Leeds'), ('C2', 'O''Brien', NULL), "
         "('C3', 'Adams', 'York')");
   }
-  std::shared_ptr<Connection> db;
+  std::shared_ptr<Connection> db = Connection::OpenNew("sqlite::memory:");
 };
 
 std::vector<std::string> Captions(const DataGrid& grid) {

@@ -72,7 +72,6 @@ TEST_F(Session, BackslashesStayCharactersWhateverTheServersQuotingDefault) {
   EXPECT_TRUE(validFor("B\\1"));
   EXPECT_FALSE(validFor(payload));
   EXPECT_TRUE(boxes.empty()) << boxes[0].prompt;
-  db->Close();
 }
 
 TEST_F(Session, AnEndedSessionIsOpenedAgainWithItsSettingsByTheNextStatement) {
@@ -108,7 +107,6 @@ TEST_F(Session, AnEndedSessionIsOpenedAgainWithItsSettingsByTheNextStatement) {
   EXPECT_NE(lost.description().find("inside a transaction"), std::string::npos)
       << lost.description();
   EXPECT_EQ(TextOf(db->driver().query("SELECT count(*) FROM t").values[0]), "1");
-  db->Close();
 }
 
 TEST_F(Session, ARestartedServerIsReachedAgainAndThePendingEditSaved) {
@@ -157,9 +155,6 @@ TEST_F(Session, ARestartedServerIsReachedAgainAndThePendingEditSaved) {
   ctl->Save();
   EXPECT_EQ(boxes.size(), 1u) << boxes.back().prompt;
   EXPECT_EQ(storedName("B"), "After the restart");
-  form.reset();
-  ctl.reset();
-  db->Close();
 }
 
 }  // namespace
