@@ -3,7 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <unistd.h>
 #include <filesystem>
 #include <string>
 
@@ -14,6 +13,7 @@
 #include "kiv/data/sqlite/SqliteDriver.h"
 #include "kiv/runtime/Conversions.h"
 #include "support/ErrorChecks.h"
+#include "support/TempDir.h"
 
 namespace kiv {
 namespace {
@@ -269,27 +269,23 @@ TEST_F(SqliteDriver, ClosingTheConnectionLetsReadsUnderWayFinish) {
 }
 
 TEST_F(SqliteDriver, ConnectionStringsAndErrors) {
-  const auto dir =
-      std::filesystem::temp_directory_path() / ("kiv-sqlite-conn-" + std::to_string(::getpid()));
-  std::filesystem::create_directories(dir);
-  const auto file = dir / "made.sqlite";
-  {
-    c = Connection::OpenNew("sqlite:" + file.string());
-    EXPECT_EQ(c->State(), adStateOpen);
-    EXPECT_EQ(c->ConnectionString(), "sqlite:" + file.string());
-    EXPECT_KIV_ERROR(c->ConnectionString("sqlite::memory:"), err::ObjectOpen);
-    EXPECT_KIV_ERROR(c->Open("sqlite::memory:"), err::ObjectOpen);
-    c->Execute("CREATE TABLE T (a INTEGER)");
-    EXPECT_EQ(c->Execute("INSERT INTO T VALUES (1); INSERT INTO T VALUES (2)"), 2);
-    EXPECT_EQ(c->Execute("UPDATE T SET a = a + 1"), 2);
-    EXPECT_EQ(c->Execute("CREATE TABLE U (b INTEGER)"), 0);
-    const std::string bad = ErrorDescription([&] { c->Execute("SELEKT 1"); });
-    EXPECT_NE(bad.find("syntax error"), std::string::npos) << bad;
-    c->Close();
-    EXPECT_EQ(c->State(), adStateClosed);
-    c->Open();  // the same string again
-    EXPECT_EQ(c->State(), adStateOpen);
-  }
+  const test::TempDir dir("kiv-sqlite-conn");
+  const auto file = dir.path / "made.sqlite";
+  c = Connection::OpenNew("sqlite:" + file.string());
+  EXPECT_EQ(c->State(), adStateOpen);
+  EXPECT_EQ(c->ConnectionString(), "sqlite:" + file.string());
+  EXPECT_KIV_ERROR(c->ConnectionString("sqlite::memory:"), err::ObjectOpen);
+  EXPECT_KIV_ERROR(c->Open("sqlite::memory:"), err::ObjectOpen);
+  c->Execute("CREATE TABLE T (a INTEGER)");
+  EXPECT_EQ(c->Execute("INSERT INTO T VALUES (1); INSERT INTO T VALUES (2)"), 2);
+  EXPECT_EQ(c->Execute("UPDATE T SET a = a + 1"), 2);
+  EXPECT_EQ(c->Execute("CREATE TABLE U (b INTEGER)"), 0);
+  const std::string bad = ErrorDescription([&] { c->Execute("SELEKT 1"); });
+  EXPECT_NE(bad.find("syntax error"), std::string::npos) << bad;
+  c->Close();
+  EXPECT_EQ(c->State(), adStateClosed);
+  c->Open();  // the same string again
+  EXPECT_EQ(c->State(), adStateOpen);
   EXPECT_TRUE(std::filesystem::exists(file));
   EXPECT_TRUE(Connection::OpenNew("sqlite://" + file.string())->State() == adStateOpen);
 
@@ -297,10 +293,9 @@ TEST_F(SqliteDriver, ConnectionStringsAndErrors) {
   EXPECT_NE(unknown.find("mysql://x/y"), std::string::npos) << unknown;
   EXPECT_FALSE(ErrorDescription([] { Connection::OpenNew("sqlite:"); }).empty());
   const std::string missing = ErrorDescription(
-      [&] { Connection::OpenNew("sqlite:" + (dir / "no" / "such" / "dir.db").string()); });
+      [&] { Connection::OpenNew("sqlite:" + (dir.path / "no" / "such" / "dir.db").string()); });
   EXPECT_NE(missing.find("Cannot open"), std::string::npos) << missing;
   EXPECT_FALSE(ErrorDescription([] { Connection().Open(); }).empty());
-  std::filesystem::remove_all(dir);
 }
 
 }  // namespace
