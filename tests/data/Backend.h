@@ -20,7 +20,10 @@
 #include <vector>
 
 #include "kiv/data/Connection.h"
+#include "kiv/data/Field.h"
+#include "kiv/data/Fields.h"
 #include "kiv/data/Recordset.h"
+#include "kiv/runtime/Conversions.h"
 
 namespace kivtest {
 
@@ -43,6 +46,14 @@ inline void PrintTo(const Backend& b, std::ostream* os) {
 
 inline std::string BackendName(const ::testing::TestParamInfo<Backend>& info) {
   return info.param.name;
+}
+
+// The id and the text of a field of a record set's current row.
+inline std::int32_t Id(kiv::Recordset& rs) {
+  return kiv::CLng(rs["id"].Value());
+}
+inline std::string Text(kiv::Recordset& rs, const char* field) {
+  return kiv::TextOf(rs[field].Value());
 }
 
 class Conformance : public ::testing::TestWithParam<Backend> {
@@ -76,6 +87,21 @@ class Conformance : public ::testing::TestWithParam<Backend> {
     rs->CursorLocation(kiv::adUseClient);
     rs->Open(sql, on ? on : conn_, kiv::adOpenKeyset, lockType, kiv::adCmdUnspecified);
     return rs;
+  }
+
+  // A read-only record set on a connection of its own: what another user sees.
+  std::shared_ptr<kiv::Recordset> peek(const std::string& sql) {
+    return open(sql, kiv::adLockReadOnly, another());
+  }
+
+  // People (id, Name) with the first `rows` of Ann, Bob, Cy, Dee, Eve as ids 1, 2, ...
+  void people(int rows) {
+    exec("CREATE TABLE People (id INTEGER PRIMARY KEY, Name VARCHAR(30))");
+    const char* names[] = {"Ann", "Bob", "Cy", "Dee", "Eve"};
+    std::string values;
+    for (int i = 0; i < rows; ++i)
+      values += (i ? ", (" : "(") + std::to_string(i + 1) + ", '" + names[i] + "')";
+    if (rows > 0) exec("INSERT INTO People (id, Name) VALUES " + values);
   }
 
   const std::string& connectionString() const { return connectionString_; }

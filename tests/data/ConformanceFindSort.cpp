@@ -4,30 +4,18 @@
 #include <vector>
 
 #include "Backend.h"
-#include "TestSupport.h"
-#include "kiv/data/Field.h"
-#include "kiv/data/Fields.h"
-#include "kiv/runtime/Conversions.h"
+#include "support/ErrorChecks.h"
 
 namespace kivtest {
 namespace {
 
 using namespace kiv;
 
-void CreateOrders(const std::function<void(const std::string&)>& exec) {
-  exec(
-      "CREATE TABLE Orders (id INTEGER PRIMARY KEY, customer VARCHAR(30), qty INTEGER, "
-      "due DATE, paid BOOLEAN)");
-  exec("INSERT INTO Orders VALUES (1, 'Smith', 5, '2004-01-02', TRUE)");
-  exec("INSERT INTO Orders VALUES (2, 'O''Brien', 10, '2004-02-01', FALSE)");
-  exec("INSERT INTO Orders VALUES (3, 'smythe', 5, '2003-12-31', TRUE)");
-  exec("INSERT INTO Orders VALUES (4, 'Jones', NULL, NULL, FALSE)");
-  exec("INSERT INTO Orders VALUES (5, 'Smith', 7, '2004-01-02', FALSE)");
-}
-
-std::int32_t Id(Recordset& rs) {
-  return CLng(rs.Fields()["id"].Value());
-}
+const char* kOrders =
+    "CREATE TABLE Orders (id INTEGER PRIMARY KEY, customer VARCHAR(30), qty INTEGER, due DATE, "
+    "paid BOOLEAN); INSERT INTO Orders VALUES (1, 'Smith', 5, '2004-01-02', TRUE), "
+    "(2, 'O''Brien', 10, '2004-02-01', FALSE), (3, 'smythe', 5, '2003-12-31', TRUE), "
+    "(4, 'Jones', NULL, NULL, FALSE), (5, 'Smith', 7, '2004-01-02', FALSE)";
 
 // The ids a forward walk of Find visits from the first row.
 std::vector<int> FindAll(Recordset& rs, const std::string& criteria) {
@@ -42,7 +30,7 @@ std::vector<int> FindAll(Recordset& rs, const std::string& criteria) {
 }
 
 TEST_P(Conformance, FindWalksEitherWayAndRefusesMalformedCriteria) {
-  CreateOrders([this](const std::string& s) { exec(s); });
+  exec(kOrders);
   auto rs = open("SELECT id, customer, qty, due, paid FROM Orders ORDER BY id", adLockReadOnly);
   using V = std::vector<int>;
   EXPECT_EQ(FindAll(*rs, "customer = 'smith'"), (V{1, 5}));  // case ignored
@@ -100,7 +88,7 @@ TEST_P(Conformance, FindWalksEitherWayAndRefusesMalformedCriteria) {
 }
 
 TEST_P(Conformance, SortIsStableDirectedAndRestorable) {
-  CreateOrders([this](const std::string& s) { exec(s); });
+  exec(kOrders);
   auto rs = open("SELECT id, customer, qty, due, paid FROM Orders ORDER BY id", adLockReadOnly);
   auto ids = [&] {
     std::vector<int> out;

@@ -6,10 +6,7 @@
 #include <string>
 
 #include "Backend.h"
-#include "TestSupport.h"
-#include "kiv/data/Field.h"
-#include "kiv/data/Fields.h"
-#include "kiv/runtime/Conversions.h"
+#include "support/ErrorChecks.h"
 
 namespace kivtest {
 namespace {
@@ -23,10 +20,6 @@ std::string MakeBig() {
          "INSERT INTO Big (id, name, amount) WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL "
          "SELECT i + 1 FROM n WHERE i < " +
          std::to_string(kRows) + ") SELECT i, 'Name ' || i, i * 0.25 FROM n";
-}
-
-std::string Text(Recordset& rs, const char* field) {
-  return TextOf(rs[field].Value());
 }
 
 TEST_P(Conformance, LargeResultsAreReadAsOperationsReachTheirRows) {

@@ -4,31 +4,15 @@
 #include <string>
 
 #include "Backend.h"
-#include "TestSupport.h"
-#include "kiv/data/Field.h"
-#include "kiv/data/Fields.h"
-#include "kiv/runtime/Conversions.h"
+#include "support/ErrorChecks.h"
 
 namespace kivtest {
 namespace {
 
 using namespace kiv;
 
-std::int32_t Id(Recordset& rs) {
-  return CLng(rs["id"].Value());
-}
-
-// People (id, Name) with the first `rows` of Ann, Bob, Cy, Dee, Eve as ids 1, 2, ...
-void CreatePeople(const std::function<void(const std::string&)>& exec, int rows) {
-  exec("CREATE TABLE People (id INTEGER PRIMARY KEY, Name VARCHAR(30))");
-  const char* names[] = {"Ann", "Bob", "Cy", "Dee", "Eve"};
-  for (int i = 0; i < rows; ++i)
-    exec("INSERT INTO People (id, Name) VALUES (" + std::to_string(i + 1) + ", '" + names[i] +
-         "')");
-}
-
 TEST_P(Conformance, NavigationMovesAndClampsAtBothEndsAndFindsFields) {
-  CreatePeople([this](const std::string& s) { exec(s); }, 5);
+  people(5);
   auto rs = open("SELECT id, Name FROM People WHERE id <= 3 ORDER BY id");
   EXPECT_EQ(rs->State(), adStateOpen);
   EXPECT_EQ(rs->RecordCount(), 3);
@@ -97,7 +81,7 @@ TEST_P(Conformance, NavigationMovesAndClampsAtBothEndsAndFindsFields) {
 }
 
 TEST_P(Conformance, EmptyResultIsAtBofAndEofAndRefusesEveryMove) {
-  CreatePeople([this](const std::string& s) { exec(s); }, 0);
+  people(0);
   auto rs = open("SELECT id, name FROM People");
   EXPECT_TRUE(rs->BOF());
   EXPECT_TRUE(rs->EOF());
@@ -117,7 +101,7 @@ TEST_P(Conformance, EmptyResultIsAtBofAndEofAndRefusesEveryMove) {
 }
 
 TEST_P(Conformance, ClosedObjectsAndConnectionsAreRefused) {
-  CreatePeople([this](const std::string& s) { exec(s); }, 1);
+  people(1);
   auto rs = open("SELECT id, name FROM People");
   // A field held beyond its record set's life (by a script, say).
   std::shared_ptr<Field> name = rs->Fields().ItemPtr(Variant("name"));
@@ -152,7 +136,7 @@ TEST_P(Conformance, ClosedObjectsAndConnectionsAreRefused) {
 }
 
 TEST_P(Conformance, OpenTakesUnspecifiedSettingsFromProperties) {
-  CreatePeople([this](const std::string& s) { exec(s); }, 1);
+  people(1);
   auto rs = std::make_shared<Recordset>();
   rs->CursorLocation(adUseClient);
   rs->ActiveConnection(connPtr());
@@ -168,7 +152,7 @@ TEST_P(Conformance, OpenTakesUnspecifiedSettingsFromProperties) {
   EXPECT_KIV_ERROR(rs->AddNew(), err::NotUpdatable);
   EXPECT_KIV_ERROR(rs->Fields()["name"].Value(Variant("Zed")), err::NotUpdatable);
   EXPECT_KIV_ERROR(rs->Delete(adAffectCurrent), err::NotUpdatable);
-  EXPECT_EQ(TextOf(rs->Fields()["name"].Value()), "Ann");
+  EXPECT_EQ(Text(*rs, "name"), "Ann");
   EXPECT_EQ(rs->EditMode(), adEditNone);
 
   // Requery sees rows written since.
@@ -180,7 +164,7 @@ TEST_P(Conformance, OpenTakesUnspecifiedSettingsFromProperties) {
 }
 
 TEST_P(Conformance, LateBoundMembersReachTheSameOperations) {
-  CreatePeople([this](const std::string& s) { exec(s); }, 2);
+  people(2);
   auto rs = std::make_shared<Recordset>();
   Dispatch& d = *rs;
   d.let("CursorLocation", Variant(adUseClient));
@@ -201,13 +185,12 @@ TEST_P(Conformance, LateBoundMembersReachTheSameOperations) {
   d.call("MoveNext");
   EXPECT_TRUE(CBool(d.get("EOF")));
   EXPECT_EQ(CLng(conn().get("State")), adStateOpen);
-  auto check = open("SELECT name FROM People WHERE id = 2", adLockReadOnly, another());
-  EXPECT_EQ(TextOf(check->Fields()["name"].Value()), "Bea");
+  EXPECT_EQ(Text(*peek("SELECT name FROM People WHERE id = 2"), "name"), "Bea");
   EXPECT_KIV_ERROR(d.call("NoSuchMethod"), err::NotSupported);
 }
 
 TEST_P(Conformance, MoveCompleteIsRaisedWhenTheCurrentRowChanges) {
-  CreatePeople([this](const std::string& s) { exec(s); }, 2);
+  people(2);
   auto rs = open("SELECT id, name FROM People ORDER BY id");
   int moves = 0, changes = 0;
   rs->events.MoveComplete.connect([&] { ++moves; });
@@ -229,10 +212,7 @@ TEST_P(Conformance, MoveCompleteIsRaisedWhenTheCurrentRowChanges) {
 // the change's own event handlers too: the fields keep the current row's
 // values only until something changes.
 TEST_P(Conformance, AFieldHeldAcrossChangesReadsTheCurrentValue) {
-  exec("CREATE TABLE People (id INTEGER PRIMARY KEY, name VARCHAR(30))");
-  exec("INSERT INTO People (id, name) VALUES (1, 'Ann')");
-  exec("INSERT INTO People (id, name) VALUES (2, 'Bob')");
-  exec("INSERT INTO People (id, name) VALUES (3, 'Cy')");
+  people(3);
   auto rs = open("SELECT id, name FROM People ORDER BY id");
   const std::shared_ptr<Field> name = rs->Fields().ItemPtr(Variant("name"));
   const auto text = [&] { return TextOf(name->Value()); };
@@ -281,7 +261,7 @@ TEST_P(Conformance, AFieldHeldAcrossChangesReadsTheCurrentValue) {
 
   rs->Requery();  // a new opening: the old fields are closed
   EXPECT_KIV_ERROR(name->Value(), err::ObjectClosed);
-  EXPECT_EQ(TextOf(rs->Fields()["name"].Value()), "Ann");
+  EXPECT_EQ(Text(*rs, "name"), "Ann");
   const std::shared_ptr<Field> again = rs->Fields().ItemPtr(Variant("name"));
   rs->Close();
   EXPECT_KIV_ERROR(again->Value(), err::ObjectClosed);

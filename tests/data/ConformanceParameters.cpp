@@ -4,10 +4,7 @@
 #include <string>
 
 #include "Backend.h"
-#include "TestSupport.h"
-#include "kiv/data/Field.h"
-#include "kiv/data/Fields.h"
-#include "kiv/runtime/Conversions.h"
+#include "support/ErrorChecks.h"
 
 namespace kivtest {
 namespace {
@@ -27,10 +24,9 @@ std::shared_ptr<Recordset> OpenWith(const std::shared_ptr<Connection>& conn, con
 // compared as values; "?" inside a quoted text or a comment is no
 // placeholder; Requery binds the same values again; a wrong count is refused.
 TEST_P(Conformance, ParametersAreBoundAsValues) {
-  exec("CREATE TABLE Lines (orderno INTEGER, lineno INTEGER, note VARCHAR(40))");
-  exec("INSERT INTO Lines (orderno, lineno, note) VALUES (1, 1, 'O''Hara')");
-  exec("INSERT INTO Lines (orderno, lineno, note) VALUES (1, 2, 'what?')");
-  exec("INSERT INTO Lines (orderno, lineno, note) VALUES (2, 1, 'x'' OR ''1''=''1')");
+  exec(
+      "CREATE TABLE Lines (orderno INTEGER, lineno INTEGER, note VARCHAR(40));"
+      "INSERT INTO Lines VALUES (1, 1, 'O''Hara'), (1, 2, 'what?'), (2, 1, 'x'' OR ''1''=''1')");
 
   auto rs = OpenWith(connPtr(), "SELECT lineno FROM Lines WHERE orderno = ? ORDER BY lineno",
                      {Variant(std::int32_t{1})});

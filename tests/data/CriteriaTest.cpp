@@ -7,6 +7,7 @@
 #include "kiv/runtime/Conversions.h"
 #include "kiv/runtime/Error.h"
 #include "kiv/runtime/Locale.h"
+#include "support/ErrorChecks.h"
 
 namespace kiv {
 namespace {
@@ -44,12 +45,7 @@ std::vector<int> Hits(std::string_view text) {
 }
 
 int ErrorOf(std::string_view text) {
-  try {
-    Criteria criteria(text, Resolve);
-  } catch (const Error& e) {
-    return e.number();
-  }
-  return 0;
+  return ErrorNumber([&] { Criteria criteria(text, Resolve); });
 }
 
 struct Case {
@@ -204,12 +200,8 @@ TEST(Criteria, MalformedTextRaises3001AndUnknownFields3265) {
 
   EXPECT_EQ(ErrorOf("Nope = 1"), err::ItemNotFound);
   EXPECT_EQ(ErrorOf("Qty = 1 AND [Name ] = 'x'"), err::ItemNotFound);
-  try {
-    Criteria criteria("Nope = 1", Resolve);
-    FAIL();
-  } catch (const Error& e) {
-    EXPECT_EQ(e.description(), StandardErrorText(err::ItemNotFound));
-  }
+  EXPECT_EQ(ErrorDescription([] { Criteria criteria("Nope = 1", Resolve); }),
+            StandardErrorText(err::ItemNotFound));
   EXPECT_EQ(Criteria("Note = NULL AND Qty > 1", Resolve).Columns(), (std::vector<int>{5, 1}));
 }
 

@@ -6,6 +6,7 @@
 #include "kiv/data/SortOrder.h"
 #include "kiv/runtime/Conversions.h"
 #include "kiv/runtime/Error.h"
+#include "support/ErrorChecks.h"
 
 namespace kiv {
 namespace {
@@ -86,12 +87,7 @@ TEST(SortOrder, SeveralKeysAndTheirDirections) {
 
 TEST(SortOrder, MalformedTextRaises3001AndUnknownFields3265) {
   const auto errorOf = [](std::string_view text) {
-    try {
-      SortOrder order(text, Resolve);
-    } catch (const Error& e) {
-      return e.number();
-    }
-    return 0;
+    return ErrorNumber([&] { SortOrder order(text, Resolve); });
   };
   for (const char* text : {"A,", ",A", "A,,B", "A DOWN", "A DESC B", "A DESC DESC", "[A", "[]",
                            "A;", "A + B", "Order  Date", "Order Date Time", "[A]B", "Nope,"})

@@ -4,32 +4,19 @@
 // database file in a temporary directory, so that two connections (two
 // users) see the same data.
 
-#include <unistd.h>
-
 #include <atomic>
 #include <filesystem>
 #include <string>
 #include <system_error>
 
 #include "data/Backend.h"
+#include "support/TempDir.h"
 
 namespace kivtest {
 
 // The directory of this run's database files, removed when the run ends.
 inline std::filesystem::path SqliteTempDir() {
-  struct TempDirectory {
-    std::filesystem::path path;
-    TempDirectory() {
-      path =
-          std::filesystem::temp_directory_path() / ("kiv-data-tests-" + std::to_string(::getpid()));
-      std::filesystem::create_directories(path);
-    }
-    ~TempDirectory() {
-      std::error_code ec;
-      std::filesystem::remove_all(path, ec);
-    }
-  };
-  static const TempDirectory dir;
+  static const kiv::test::TempDir dir("kiv-data-tests");
   return dir.path;
 }
 

@@ -3,17 +3,17 @@
 
 #include <gtest/gtest.h>
 
-#include <unistd.h>
 #include <filesystem>
 #include <string>
 
-#include "TestSupport.h"
 #include "kiv/data/Connection.h"
 #include "kiv/data/Field.h"
 #include "kiv/data/Fields.h"
 #include "kiv/data/Recordset.h"
 #include "kiv/data/sqlite/SqliteDriver.h"
 #include "kiv/runtime/Conversions.h"
+#include "support/ErrorChecks.h"
+#include "support/TempDir.h"
 
 namespace kiv {
 namespace {
@@ -26,13 +26,19 @@ std::shared_ptr<Recordset> OpenRs(std::shared_ptr<Connection> c, const std::stri
   return rs;
 }
 
+// Each test gets a database of its own in memory.
+class SqliteDriver : public ::testing::Test {
+ protected:
+  std::shared_ptr<Connection> c = Connection::OpenNew("sqlite::memory:");
+};
+
 // The stored text of a column, as SQLite holds it.
 std::string Raw(const std::shared_ptr<Connection>& c, const std::string& expr) {
   auto rs = OpenRs(c, "SELECT " + expr + " || '' AS raw FROM T", adLockReadOnly);
   return TextOf(rs->Fields()[0].Value());
 }
 
-TEST(SqliteDriver, DeclaredTypesMapToEveryCategory) {
+TEST_F(SqliteDriver, DeclaredTypesMapToEveryCategory) {
   using sqlite::MapDeclaredType;
   struct Case {
     const char* declared;
@@ -77,8 +83,7 @@ TEST(SqliteDriver, DeclaredTypesMapToEveryCategory) {
   EXPECT_EQ(MapDeclaredType("VARCHAR(40)").size, 40);
 }
 
-TEST(SqliteDriver, ValuesReadByTheirColumnTypeAndStoredForm) {
-  auto c = Connection::OpenNew("sqlite::memory:");
+TEST_F(SqliteDriver, ValuesReadByTheirColumnTypeAndStoredForm) {
   c->Execute(
       "CREATE TABLE T (id INTEGER PRIMARY KEY, s SMALLINT, b BIGINT, m MONEY, n NUMERIC(20,6), "
       "f BOOLEAN, d DATE, t TIME, ts DATETIME, g GUID, x BLOB, j JSON)");
@@ -111,8 +116,7 @@ TEST(SqliteDriver, ValuesReadByTheirColumnTypeAndStoredForm) {
   EXPECT_EQ(f["x"].Value(), Variant(Bytes{'t', 'x', 't'}));
 }
 
-TEST(SqliteDriver, ExpressionColumnsTakeTheTypeOfTheFirstValue) {
-  auto c = Connection::OpenNew("sqlite::memory:");
+TEST_F(SqliteDriver, ExpressionColumnsTakeTheTypeOfTheFirstValue) {
   c->Execute("CREATE TABLE T (id INTEGER PRIMARY KEY, name TEXT)");
   c->Execute("INSERT INTO T VALUES (1, 'a')");
   auto rs = OpenRs(c,
@@ -130,8 +134,7 @@ TEST(SqliteDriver, ExpressionColumnsTakeTheTypeOfTheFirstValue) {
   EXPECT_EQ(none->Fields()["next"].Type(), adVariant);  // Null first value
 }
 
-TEST(SqliteDriver, DatesAndBooleansAreStoredInTheirCanonicalForms) {
-  auto c = Connection::OpenNew("sqlite::memory:");
+TEST_F(SqliteDriver, DatesAndBooleansAreStoredInTheirCanonicalForms) {
   c->Execute("CREATE TABLE T (id INTEGER PRIMARY KEY, d DATE, t TIME, ts TIMESTAMP, f BOOLEAN)");
   // Another program's spelling: the optimistic check compares dates as instants.
   c->Execute("INSERT INTO T (id, ts) VALUES (1, '2024-01-02T10:00')");
@@ -150,8 +153,7 @@ TEST(SqliteDriver, DatesAndBooleansAreStoredInTheirCanonicalForms) {
   EXPECT_NEAR(again->Fields()[0].Value().date().serial, when.serial, 1e-9);
 }
 
-TEST(SqliteDriver, TablesWithoutADeclaredKeyAreLocatedByRowid) {
-  auto c = Connection::OpenNew("sqlite::memory:");
+TEST_F(SqliteDriver, TablesWithoutADeclaredKeyAreLocatedByRowid) {
   c->Execute("CREATE TABLE T (name TEXT, qty INTEGER)");
   c->Execute("INSERT INTO T VALUES ('a', 1), ('a', 1), ('b', 2)");
   auto rs = OpenRs(c, "SELECT * FROM T");
@@ -181,8 +183,7 @@ TEST(SqliteDriver, TablesWithoutADeclaredKeyAreLocatedByRowid) {
   EXPECT_FALSE(ErrorDescription([&] { grouped->Update(); }).empty());
 }
 
-TEST(SqliteDriver, NewRowsReadBackDefaultsAndGeneratedKeys) {
-  auto c = Connection::OpenNew("sqlite::memory:");
+TEST_F(SqliteDriver, NewRowsReadBackDefaultsAndGeneratedKeys) {
   c->Execute(
       "CREATE TABLE T (id INTEGER PRIMARY KEY AUTOINCREMENT, name TEXT, "
       "status TEXT DEFAULT 'new', made DATE DEFAULT '2020-05-06')");
@@ -199,8 +200,7 @@ TEST(SqliteDriver, NewRowsReadBackDefaultsAndGeneratedKeys) {
   EXPECT_EQ(rs->RecordCount(), 2);
 }
 
-TEST(SqliteDriver, RepeatedStatementsAreServedFromTheCache) {
-  auto c = Connection::OpenNew("sqlite::memory:");
+TEST_F(SqliteDriver, RepeatedStatementsAreServedFromTheCache) {
   c->Execute("CREATE TABLE T (id INTEGER PRIMARY KEY, code TEXT)");
   auto& driver = dynamic_cast<sqlite::SqliteDriver&>(c->driver());
   OpenRs(c, "SELECT TOP 1 code FROM T WHERE code = 'A'", adLockReadOnly);
@@ -218,8 +218,7 @@ TEST(SqliteDriver, RepeatedStatementsAreServedFromTheCache) {
 
 // The catalog's view of a table: declared types, NOT NULL, the key's order,
 // and names that need quotes; a name is data, never SQL text.
-TEST(SqliteDriver, DescribeTableReadsTheDeclaredSchema) {
-  auto c = Connection::OpenNew("sqlite::memory:");
+TEST_F(SqliteDriver, DescribeTableReadsTheDeclaredSchema) {
   c->Execute(
       "CREATE TABLE Lines (Qty INTEGER NOT NULL, OrderNo INTEGER, \"Line No\" INTEGER, "
       "Note VARCHAR(40), Price NUMERIC(10,2), Due DATE, Done BOOLEAN NOT NULL DEFAULT 0, "
@@ -256,8 +255,7 @@ TEST(SqliteDriver, DescribeTableReadsTheDeclaredSchema) {
   EXPECT_TRUE(driver.describeTable("Lines").exists);
 }
 
-TEST(SqliteDriver, ClosingTheConnectionLetsReadsUnderWayFinish) {
-  auto c = Connection::OpenNew("sqlite::memory:");
+TEST_F(SqliteDriver, ClosingTheConnectionLetsReadsUnderWayFinish) {
   c->Execute(
       "CREATE TABLE T (id INTEGER PRIMARY KEY); INSERT INTO T WITH RECURSIVE n(i) AS "
       "(SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 10000) SELECT i FROM n");
@@ -270,28 +268,24 @@ TEST(SqliteDriver, ClosingTheConnectionLetsReadsUnderWayFinish) {
   EXPECT_EQ(TextOf((*all)["id"].Value()), "10000");
 }
 
-TEST(SqliteDriver, ConnectionStringsAndErrors) {
-  const auto dir =
-      std::filesystem::temp_directory_path() / ("kiv-sqlite-conn-" + std::to_string(::getpid()));
-  std::filesystem::create_directories(dir);
-  const auto file = dir / "made.sqlite";
-  {
-    auto c = Connection::OpenNew("sqlite:" + file.string());
-    EXPECT_EQ(c->State(), adStateOpen);
-    EXPECT_EQ(c->ConnectionString(), "sqlite:" + file.string());
-    EXPECT_KIV_ERROR(c->ConnectionString("sqlite::memory:"), err::ObjectOpen);
-    EXPECT_KIV_ERROR(c->Open("sqlite::memory:"), err::ObjectOpen);
-    c->Execute("CREATE TABLE T (a INTEGER)");
-    EXPECT_EQ(c->Execute("INSERT INTO T VALUES (1); INSERT INTO T VALUES (2)"), 2);
-    EXPECT_EQ(c->Execute("UPDATE T SET a = a + 1"), 2);
-    EXPECT_EQ(c->Execute("CREATE TABLE U (b INTEGER)"), 0);
-    const std::string bad = ErrorDescription([&] { c->Execute("SELEKT 1"); });
-    EXPECT_NE(bad.find("syntax error"), std::string::npos) << bad;
-    c->Close();
-    EXPECT_EQ(c->State(), adStateClosed);
-    c->Open();  // the same string again
-    EXPECT_EQ(c->State(), adStateOpen);
-  }
+TEST_F(SqliteDriver, ConnectionStringsAndErrors) {
+  const test::TempDir dir("kiv-sqlite-conn");
+  const auto file = dir.path / "made.sqlite";
+  c = Connection::OpenNew("sqlite:" + file.string());
+  EXPECT_EQ(c->State(), adStateOpen);
+  EXPECT_EQ(c->ConnectionString(), "sqlite:" + file.string());
+  EXPECT_KIV_ERROR(c->ConnectionString("sqlite::memory:"), err::ObjectOpen);
+  EXPECT_KIV_ERROR(c->Open("sqlite::memory:"), err::ObjectOpen);
+  c->Execute("CREATE TABLE T (a INTEGER)");
+  EXPECT_EQ(c->Execute("INSERT INTO T VALUES (1); INSERT INTO T VALUES (2)"), 2);
+  EXPECT_EQ(c->Execute("UPDATE T SET a = a + 1"), 2);
+  EXPECT_EQ(c->Execute("CREATE TABLE U (b INTEGER)"), 0);
+  const std::string bad = ErrorDescription([&] { c->Execute("SELEKT 1"); });
+  EXPECT_NE(bad.find("syntax error"), std::string::npos) << bad;
+  c->Close();
+  EXPECT_EQ(c->State(), adStateClosed);
+  c->Open();  // the same string again
+  EXPECT_EQ(c->State(), adStateOpen);
   EXPECT_TRUE(std::filesystem::exists(file));
   EXPECT_TRUE(Connection::OpenNew("sqlite://" + file.string())->State() == adStateOpen);
 
@@ -299,10 +293,9 @@ TEST(SqliteDriver, ConnectionStringsAndErrors) {
   EXPECT_NE(unknown.find("mysql://x/y"), std::string::npos) << unknown;
   EXPECT_FALSE(ErrorDescription([] { Connection::OpenNew("sqlite:"); }).empty());
   const std::string missing = ErrorDescription(
-      [&] { Connection::OpenNew("sqlite:" + (dir / "no" / "such" / "dir.db").string()); });
+      [&] { Connection::OpenNew("sqlite:" + (dir.path / "no" / "such" / "dir.db").string()); });
   EXPECT_NE(missing.find("Cannot open"), std::string::npos) << missing;
   EXPECT_FALSE(ErrorDescription([] { Connection().Open(); }).empty());
-  std::filesystem::remove_all(dir);
 }
 
 }  // namespace

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "FieldEditorFixture.h"
 #include "kiv/field_editor/frmCalendar.h"
 #include "kiv/host/MonthView.h"
@@ -17,21 +19,16 @@ class CalendarTest : public FieldEditorTest {
     uni->Type_Of_Control(tocDate);
   }
 
-  // The user picks a date in the next calendar shown; records the date the
-  // calendar opened on.
-  void pickNext(DateTime date) {
-    host.pushModalDriver([this, date](Form& f) {
-      auto& calendar = dynamic_cast<frmCalendar&>(f);
-      openedOn.push_back(calendar.mnvMonth_View().Value());
-      calendar.mnvMonth_View().pickDate(date);
+  // The user acts on the next calendar shown; records the date it opened on.
+  void onNextCalendar(std::function<void(MonthView&)> act) {
+    host.pushModalDriver([this, act](Form& f) {
+      MonthView& view = dynamic_cast<frmCalendar&>(f).mnvMonth_View();
+      openedOn.push_back(view.Value());
+      act(view);
     });
   }
-  void escapeNext() {
-    host.pushModalDriver([this](Form& f) {
-      auto& calendar = dynamic_cast<frmCalendar&>(f);
-      openedOn.push_back(calendar.mnvMonth_View().Value());
-      calendar.mnvMonth_View().keyPress(27);
-    });
+  void pickNext(DateTime date) {
+    onNextCalendar([date](MonthView& view) { view.pickDate(date); });
   }
 
   std::vector<DateTime> openedOn;
@@ -66,7 +63,7 @@ TEST_F(CalendarTest, EscapeHandsBackTodayClosingLeavesTheTextAndEachShowStartsOn
   uni->Text("1/2/2020");
   pickNext(DateSerial(2024, 2, 29));
   uni->cmdFunction_Click();
-  escapeNext();
+  onNextCalendar([](MonthView& view) { view.keyPress(27); });  // Escape
   uni->cmdFunction_Click();
   // Escape is not a cancellation: the editor takes today's date.
   EXPECT_EQ(uni->Text(), "5/17/2024");
@@ -75,11 +72,10 @@ TEST_F(CalendarTest, EscapeHandsBackTodayClosingLeavesTheTextAndEachShowStartsOn
   EXPECT_EQ(openedOn[1], DateSerial(2024, 5, 17));  // not the date picked before
 
   // Other keys are left to the calendar.
-  host.pushModalDriver([](Form& f) {
-    auto& calendar = dynamic_cast<frmCalendar&>(f);
-    calendar.mnvMonth_View().keyPress('a');
-    EXPECT_TRUE(calendar.IsLoaded());
-    calendar.mnvMonth_View().pickDate(DateSerial(2024, 6, 3));
+  onNextCalendar([](MonthView& view) {
+    view.keyPress('a');
+    EXPECT_TRUE(frmCalendar::Instance().IsLoaded());
+    view.pickDate(DateSerial(2024, 6, 3));
   });
   uni->cmdFunction_Click();
   EXPECT_EQ(uni->Text(), "6/3/2024");
@@ -103,11 +99,10 @@ TEST_F(CalendarTest, EscapeHandsBackTodayClosingLeavesTheTextAndEachShowStartsOn
 // A host whose calendar needs more room than the design size gets a form
 // that large (the form follows its calendar).
 TEST_F(CalendarTest, TheKeyboardAlonePicksADateAndTheFormFitsTheHostsCalendar) {
-  host.pushModalDriver([](Form& f) {
-    MonthView& view = dynamic_cast<frmCalendar&>(f).mnvMonth_View();
+  onNextCalendar([](MonthView& view) {
     view.pressKey(key::Right);
     view.pressKey(key::Down);
-    EXPECT_TRUE(f.IsLoaded());
+    EXPECT_TRUE(frmCalendar::Instance().IsLoaded());
     view.pressKey(key::Return);
   });
   uni->cmdFunction_Click();

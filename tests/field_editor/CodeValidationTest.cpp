@@ -137,14 +137,9 @@ TEST_F(CodeEditorTest, FailuresShowTheMessageAndCountAsInvalid) {
 }
 
 TEST_F(CodeEditorTest, WithoutAnOpenConnectionEveryCodeIsSilentlyInvalid) {
-  auto unconnected = std::make_shared<KivUni>();
-  unconnected->Type_Of_LookUp(tolLookUp_Code);
-  unconnected->Source_Table("Customers");
-  unconnected->Data_Field("CustCode");
-  unconnected->Text("A7");
-  EXPECT_TRUE(unconnected->Invalid_Data());
-  unconnected->Text("");
-  EXPECT_FALSE(unconnected->Invalid_Data());
+  uni->Source_Connection(nullptr);
+  EXPECT_TRUE(invalidAfterWriting("A7"));
+  EXPECT_FALSE(invalidAfterWriting(""));
 
   auto closed = Connection::OpenNew("sqlite::memory:");
   closed->Close();

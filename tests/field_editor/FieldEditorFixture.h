@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -25,9 +26,8 @@ class FieldEditorTest : public HostedTest {
     DefaultSizeFlag::Clear();
     uni = KivUni::Create();
     uni->Name("ctlUni1");
-    other = std::make_shared<TextBox>("txtOther");
     form.Add(uni);
-    form.Add(other);
+    other = AddTo<TextBox>(form, "txtOther");
     watch(*uni);
   }
 
@@ -49,10 +49,7 @@ class FieldEditorTest : public HostedTest {
   }
 
   int count(const std::string& line) const {
-    int n = 0;
-    for (const auto& l : log)
-      n += l == line ? 1 : 0;
-    return n;
+    return static_cast<int>(std::count(log.begin(), log.end(), line));
   }
 
   Form form{"frmTest"};

@@ -15,6 +15,7 @@
 #include "kiv/host/Form.h"
 #include "kiv/host/TextBox.h"
 #include "kiv/runtime/Error.h"
+#include "support/HostedTest.h"
 
 namespace kiv {
 namespace {
@@ -30,14 +31,12 @@ std::shared_ptr<Recordset> Customers(const std::shared_ptr<Connection>& db) {
 class DataGridTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    db = Connection::OpenNew("sqlite::memory:");
     db->Execute(
         "CREATE TABLE Customers (Code TEXT PRIMARY KEY, Name TEXT, City TEXT);"
-        "INSERT INTO Customers VALUES ('C1', 'Smith', 'Leeds');"
-        "INSERT INTO Customers VALUES ('C2', 'O''Brien', NULL);"
-        "INSERT INTO Customers VALUES ('C3', 'Adams', 'York')");
+        "INSERT INTO Customers VALUES ('C1', 'Smith', 'Leeds'), ('C2', 'O''Brien', NULL), "
+        "('C3', 'Adams', 'York')");
   }
-  std::shared_ptr<Connection> db;
+  std::shared_ptr<Connection> db = Connection::OpenNew("sqlite::memory:");
 };
 
 std::vector<std::string> Captions(const DataGrid& grid) {
@@ -93,10 +92,8 @@ TEST_F(DataGridTest, BindingMakesOneColumnPerFieldAndSharesTheCurrentRow) {
 
 TEST_F(DataGridTest, RowsFollowTheRecordSetsSortAndInputMovesTheCurrentCell) {
   auto form = std::make_shared<Form>("frmSearch");
-  auto grid = std::make_shared<DataGrid>("dbgData");
-  auto txt = std::make_shared<TextBox>("txt");
-  form->Add(txt);
-  form->Add(grid);
+  auto txt = test::AddTo<TextBox>(*form, "txt");
+  auto grid = test::AddTo<DataGrid>(*form, "dbgData");
   auto rs = Customers(db);
   grid->DataSource(Variant(rs));
 

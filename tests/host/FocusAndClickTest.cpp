@@ -20,6 +20,8 @@
 namespace kiv {
 namespace {
 
+using test::AddTo;
+
 // Records focus and mouse events of text boxes and buttons as "txt.GotFocus".
 struct Log {
   std::vector<std::string> lines;
@@ -42,10 +44,8 @@ using Focus = test::HostTest;
 
 TEST_F(Focus, SetFocusRaisesLostFocusThenGotFocusAndNothingWhenItStays) {
   Form form("frm");
-  auto a = std::make_shared<TextBox>("txtA");
-  auto b = std::make_shared<TextBox>("txtB");
-  form.Add(a);
-  form.Add(b);
+  auto a = AddTo<TextBox>(form, "txtA");
+  auto b = AddTo<TextBox>(form, "txtB");
   Log log;
   log.watch(*a);
   log.watch(*b);
@@ -80,12 +80,9 @@ TEST_F(Focus, SetFocusRaisesLostFocusThenGotFocusAndNothingWhenItStays) {
 
 TEST_F(Focus, ClickOrderAndAModalFormShownDuringTheClickTakingTheMouseUpAndClick) {
   Form form("frm");
-  auto txt = std::make_shared<TextBox>("txt");
-  auto cmd = std::make_shared<CommandButton>("cmd");
-  auto lbl = std::make_shared<Label>("lbl");
-  form.Add(txt);
-  form.Add(cmd);
-  form.Add(lbl);
+  auto txt = AddTo<TextBox>(form, "txt");
+  auto cmd = AddTo<CommandButton>(form, "cmd");
+  auto lbl = AddTo<Label>(form, "lbl");
   Log log;
   log.watch(*txt);
   log.watch(*cmd);
@@ -144,10 +141,8 @@ class TwoBoxes : public UserControl {
 
 TEST_F(Focus, ConstituentsTakeFocusAndTheFormTracksTheFocusedWidgetAtAnyDepth) {
   Form form("frm");
-  auto pair = std::make_shared<TwoBoxes>();
-  auto outside = std::make_shared<TextBox>("txtOutside");
-  form.Add(pair);
-  form.Add(outside);
+  auto pair = AddTo<TwoBoxes>(form);
+  auto outside = AddTo<TextBox>(form, "txtOutside");
   EXPECT_EQ(pair->first->Parent(), &form);
   pair->SetFocus();  // goes to the first constituent
   EXPECT_EQ(form.ActiveControl(), pair->first.get());
@@ -179,12 +174,9 @@ TEST_F(Focus, ConstituentsTakeFocusAndTheFormTracksTheFocusedWidgetAtAnyDepth) {
 
 TEST_F(Focus, EnterAndEscapeClickTheDefaultAndCancelButtons) {
   Form form("frm");
-  auto txt = std::make_shared<TextBox>("txt");
-  auto ok = std::make_shared<CommandButton>("cmdOK");
-  auto cancel = std::make_shared<CommandButton>("cmdCancel");
-  form.Add(txt);
-  form.Add(ok);
-  form.Add(cancel);
+  auto txt = AddTo<TextBox>(form, "txt");
+  auto ok = AddTo<CommandButton>(form, "cmdOK");
+  auto cancel = AddTo<CommandButton>(form, "cmdCancel");
   ok->Default(true);
   cancel->Cancel(true);
   std::vector<std::string> clicks;
@@ -218,8 +210,7 @@ TEST_F(Focus, PeersSeeEveryChangeAndAreDetachedWithTheControl) {
   RecordingPeer peer;
   {
     Form form("frm");
-    auto txt = std::make_shared<TextBox>("txt");
-    form.Add(txt);
+    auto txt = AddTo<TextBox>(form, "txt");
     txt->attachPeer(&peer);
     txt->Text("x");
     txt->BackColor(255);

@@ -23,6 +23,7 @@ namespace kiv {
 namespace {
 
 using FormTest = test::HostTest;
+using test::AddTo;
 
 class Editor : public UserControl {
  public:
@@ -49,10 +50,8 @@ class Screen : public Form {
 
 TEST_F(FormTest, LoadRunsOnEachShowAfterCreationOrUnloadAndLaysOutUserControls) {
   Screen form;
-  auto editor = std::make_shared<Editor>();
-  auto other = std::make_shared<TextBox>("txtOther");
-  form.Add(editor);
-  form.Add(other);
+  auto editor = AddTo<Editor>(form);
+  AddTo<TextBox>(form, "txtOther");
   editor->Move(100, 100, 1800, 285);
   editor->resizes = 0;
   form.Show();
@@ -70,12 +69,9 @@ TEST_F(FormTest, LoadRunsOnEachShowAfterCreationOrUnloadAndLaysOutUserControls) 
 
 TEST_F(FormTest, ControlsKeepTheirOrderAndRemovingOneDropsItsFocus) {
   Screen form;
-  auto a = std::make_shared<TextBox>("txtA");
-  auto editor = std::make_shared<Editor>();
-  auto b = std::make_shared<TextBox>("txtB");
-  form.Add(a);
-  form.Add(editor);
-  form.Add(b);
+  auto a = AddTo<TextBox>(form, "txtA");
+  auto editor = AddTo<Editor>(form);
+  auto b = AddTo<TextBox>(form, "txtB");
   form.Add(a);  // already there: stays in place
   ASSERT_EQ(form.Controls().size(), 3u);
   EXPECT_EQ(form.control("CTLEDITOR"), editor.get());
@@ -106,9 +102,8 @@ struct NamePeer : WidgetPeer {
 
 TEST_F(FormTest, UserControlsNotifyTheHostAndOfferTheirExtender) {
   Screen form;
-  auto editor = std::make_shared<Editor>();
+  auto editor = AddTo<Editor>(form);
   editor->Name("ctlUni1");
-  form.Add(editor);
   NamePeer peer;
   editor->attachPeer(&peer);
   editor->PropertyChanged("Required_Field");

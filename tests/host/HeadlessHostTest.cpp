@@ -1,7 +1,6 @@
 // The headless host: transcript, scripted answers, settings file, clock and
 // locale, and modal forms handed to drivers.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cmath>
 #include <filesystem>
@@ -17,7 +16,9 @@
 #include "kiv/host/UserControl.h"
 #include "kiv/runtime/Error.h"
 #include "kiv/runtime/Locale.h"
+#include "support/ErrorChecks.h"
 #include "support/HostedTest.h"
+#include "support/TempDir.h"
 
 namespace kiv {
 namespace {
@@ -75,11 +76,8 @@ TEST_F(HeadlessHostTest, MessageBoxesTakeQueuedAnswersThenTheCallbackThenTheDefa
 }
 
 TEST_F(HeadlessHostTest, SettingsLiveInAJsonFileWrittenOnEverySave) {
-  const auto dir =
-      std::filesystem::temp_directory_path() / ("kiv_host_settings_" + std::to_string(::getpid()));
-  std::filesystem::create_directories(dir);
-  const auto file = dir / "settings.json";
-  std::filesystem::remove(file);
+  const test::TempDir dir("kiv_host_settings");
+  const auto file = dir.path / "settings.json";
 
   EXPECT_EQ(host.GetSetting("KivControls", "Search", "Find1", "none"), "none");
   host.SaveSetting("KivControls", "Search", "Find1", "in memory");
@@ -97,17 +95,12 @@ TEST_F(HeadlessHostTest, SettingsLiveInAJsonFileWrittenOnEverySave) {
   EXPECT_THROW(host.SaveSetting("", "Search", "Find1", "x"), Error);
 
   // A malformed file is reported with its name, and the store is not replaced.
-  const auto bad = dir / "bad.json";
+  const auto bad = dir.path / "bad.json";
   std::ofstream(bad) << R"({"KivControls": {"Search": {"Find1": 12}}})";
-  try {
-    host.useSettingsFile(bad);
-    FAIL() << "expected an error";
-  } catch (const Error& e) {
-    EXPECT_NE(e.description().find("bad.json"), std::string::npos);
-    EXPECT_NE(e.description().find("Find1"), std::string::npos);
-  }
+  const std::string error = ErrorDescription([&] { host.useSettingsFile(bad); });
+  EXPECT_NE(error.find("bad.json"), std::string::npos) << error;
+  EXPECT_NE(error.find("Find1"), std::string::npos) << error;
   EXPECT_EQ(host.GetSetting("KivControls", "Search", "Find1"), "O'Brien");
-  std::filesystem::remove_all(dir);
 }
 
 TEST_F(HeadlessHostTest, ClockLocaleAndTheDefaultHostOfAThread) {

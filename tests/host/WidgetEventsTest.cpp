@@ -14,6 +14,8 @@
 #include "kiv/host/Label.h"
 #include "kiv/host/TextBox.h"
 #include "kiv/runtime/Error.h"
+#include "support/ErrorChecks.h"
+#include "support/HostedTest.h"
 
 namespace kiv {
 namespace {
@@ -203,14 +205,10 @@ TEST(ComboBox, ListEditsKeepTheSelectionOnItsItemAndListIndexClicksOnEveryWrite)
 
 TEST(Widgets, LateBoundMembersServeAFormWalk) {
   auto form = std::make_shared<Form>("frm");
-  auto txt = std::make_shared<TextBox>("txtName");
-  auto cmb = std::make_shared<ComboBox>("cmbKind");
-  auto chk = std::make_shared<CheckBox>("chkActive");
-  auto lbl = std::make_shared<Label>("lblName");
-  form->Add(txt);
-  form->Add(cmb);
-  form->Add(chk);
-  form->Add(lbl);
+  auto txt = test::AddTo<TextBox>(*form, "txtName");
+  auto cmb = test::AddTo<ComboBox>(*form, "cmbKind");
+  auto chk = test::AddTo<CheckBox>(*form, "chkActive");
+  auto lbl = test::AddTo<Label>(*form, "lblName");
   txt->DataField("Name");
 
   std::vector<std::string> names;
@@ -233,12 +231,7 @@ TEST(Widgets, LateBoundMembersServeAFormWalk) {
   // A colour written as an unsigned number keeps its system-colour meaning.
   txt->let("BackColor", Variant(2147483653.0));
   EXPECT_EQ(txt->BackColor(), colour::WindowBackground);
-  try {
-    lbl->get("Text");
-    FAIL() << "a label has no Text";
-  } catch (const Error& e) {
-    EXPECT_EQ(e.number(), 438);
-  }
+  EXPECT_KIV_ERROR(lbl->get("Text"), 438);  // a label has no Text
   // The form's own late-bound collection, by index and by name.
   EXPECT_EQ(form->get("Controls", {Variant(2)}).object().get(), chk.get());
   EXPECT_EQ(form->get("Controls", {Variant("CMBKIND")}).object().get(), cmb.get());

@@ -2,8 +2,6 @@
 // and finds a record; a missing table is an error naming it.
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -11,6 +9,7 @@
 #include "kiv/data/Connection.h"
 #include "kivform/Runner.h"
 #include "postgres/PgTestSupport.h"
+#include "support/TempDir.h"
 
 namespace kivtest::pg {
 namespace {
@@ -18,18 +17,19 @@ namespace {
 namespace fs = std::filesystem;
 
 TEST(PgNewForm, AScreenFromTheCatalogSavesAndFindsARecord) {
-  const std::string uri = FreshSchema();
+  const Schema schema;
   {
-    auto db = kiv::Connection::OpenNew(uri);
+    auto db = kiv::Connection::OpenNew(schema.uri);
     db->Execute(
         "CREATE TABLE customers (code varchar(10) PRIMARY KEY, name varchar(60) NOT NULL, "
         "credit numeric(10,2), since date, active boolean NOT NULL DEFAULT true, pic bytea);"
         "INSERT INTO customers VALUES ('C1', 'Smith', 10, '2024-01-02', true, NULL)");
   }
-  const fs::path dir = fs::temp_directory_path() / ("kiv-pg-new-" + std::to_string(::getpid()));
-  fs::create_directories(dir);
+  const kiv::test::TempDir temp("kiv-pg-new");
+  const fs::path& dir = temp.path;
   std::ostringstream out, err;
-  ASSERT_EQ(kivform::Run({"--new", uri, "Customers"}, out, err), kivform::kExitOk) << err.str();
+  ASSERT_EQ(kivform::Run({"--new", schema.uri, "Customers"}, out, err), kivform::kExitOk)
+      << err.str();
   EXPECT_NE(err.str().find("column 'pic' of Customers has the type 'bytea'"), std::string::npos)
       << err.str();
   std::ofstream(dir / "customers.json") << out.str();
@@ -50,10 +50,8 @@ TEST(PgNewForm, AScreenFromTheCatalogSavesAndFindsARecord) {
       << run.str() << runErr.str();
 
   std::ostringstream none, noneErr;
-  EXPECT_EQ(kivform::Run({"--new", uri, "invoices"}, none, noneErr), kivform::kExitBadInput);
+  EXPECT_EQ(kivform::Run({"--new", schema.uri, "invoices"}, none, noneErr), kivform::kExitBadInput);
   EXPECT_NE(noneErr.str().find("'invoices'"), std::string::npos) << noneErr.str();
-  fs::remove_all(dir);
-  DropSchema(uri);
 }
 
 }  // namespace

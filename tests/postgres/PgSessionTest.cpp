@@ -19,34 +19,20 @@
 #include "kiv/runtime/Conversions.h"
 #include "kiv/runtime/Error.h"
 #include "postgres/PgTestSupport.h"
+#include "support/ErrorChecks.h"
+#include "support/HostedTest.h"
 
 namespace kivtest::pg {
 namespace {
 
 using namespace kiv;
 
-// A headless host that records every message box.
-class Session : public ::testing::Test {
- protected:
-  void SetUp() override {
-    Host::SetCurrent(&host);
-    host.setAnswerCallback([this](std::string_view prompt, int buttons, std::string_view) {
-      boxes.emplace_back(prompt);
-      return HeadlessHost::DefaultAnswer(buttons);
-    });
-  }
-  void TearDown() override { Host::SetCurrent(nullptr); }
-
-  std::string lastBox() const { return boxes.empty() ? std::string() : boxes.back(); }
-
-  HeadlessHost host;
-  std::vector<std::string> boxes;
-};
+using Session = kiv::test::HostedTest;
 
 TEST_F(Session, BackslashesStayCharactersWhateverTheServersQuotingDefault) {
   // Every session of this database starts with backslash escapes on.
-  const std::string schema = FreshSchema();
-  const std::string uri = schema + "%20-cstandard_conforming_strings%3Doff";
+  const Schema schema;
+  const std::string uri = schema.uri + "%20-cstandard_conforming_strings%3Doff";
   ASSERT_EQ(Scalar(Connect(uri).get(), "SHOW standard_conforming_strings"), "off");
   auto db = Connection::OpenNew(uri);
   db->Execute(
@@ -72,7 +58,7 @@ TEST_F(Session, BackslashesStayCharactersWhateverTheServersQuotingDefault) {
   const std::string payload = "x\\' AND 1 = CAST((SELECT value FROM secret) AS integer) --";
   EXPECT_FALSE(validFor(payload));
   EXPECT_TRUE(validFor("B\\1"));
-  EXPECT_TRUE(boxes.empty()) << lastBox();
+  EXPECT_TRUE(boxes.empty()) << boxes[0].prompt;
 
   auto ctl = KivFormControl::Create();
   ctl->Source_Connection(db);
@@ -85,14 +71,12 @@ TEST_F(Session, BackslashesStayCharactersWhateverTheServersQuotingDefault) {
   db->Execute("SET standard_conforming_strings = off");
   EXPECT_TRUE(validFor("B\\1"));
   EXPECT_FALSE(validFor(payload));
-  EXPECT_TRUE(boxes.empty()) << lastBox();
-  db->Close();
-  DropSchema(schema);
+  EXPECT_TRUE(boxes.empty()) << boxes[0].prompt;
 }
 
 TEST_F(Session, AnEndedSessionIsOpenedAgainWithItsSettingsByTheNextStatement) {
-  const std::string uri = FreshSchema();
-  auto db = Connection::OpenNew(uri);
+  const Schema schema;
+  auto db = Connection::OpenNew(schema.uri);
   db->LockTimeout(1.5);
   db->Execute("CREATE TABLE t (id integer PRIMARY KEY, name text); INSERT INTO t VALUES (1, 'a')");
   auto rs = std::make_shared<Recordset>();
@@ -117,16 +101,12 @@ TEST_F(Session, AnEndedSessionIsOpenedAgainWithItsSettingsByTheNextStatement) {
   // running on its own.
   db->Execute("BEGIN; INSERT INTO t VALUES (2, 'in the transaction')");
   Scalar(Connect(ServerUri()).get(), "SELECT pg_terminate_backend(" + TextOf(now.at(0, 0)) + ")");
-  try {
-    db->Execute("INSERT INTO t VALUES (3, 'after the loss')");
-    ADD_FAILURE() << "the lost transaction was not reported";
-  } catch (const Error& e) {
-    EXPECT_EQ(e.number(), err::ConnectionUnusable);
-    EXPECT_NE(e.description().find("inside a transaction"), std::string::npos) << e.description();
-  }
+  const Error lost =
+      CaughtError([&] { db->Execute("INSERT INTO t VALUES (3, 'after the loss')"); });
+  EXPECT_EQ(lost.number(), err::ConnectionUnusable);
+  EXPECT_NE(lost.description().find("inside a transaction"), std::string::npos)
+      << lost.description();
   EXPECT_EQ(TextOf(db->driver().query("SELECT count(*) FROM t").values[0]), "1");
-  db->Close();
-  DropSchema(uri);
 }
 
 TEST_F(Session, ARestartedServerIsReachedAgainAndThePendingEditSaved) {
@@ -157,14 +137,14 @@ TEST_F(Session, ARestartedServerIsReachedAgainAndThePendingEditSaved) {
   server.down();
   ctl->Save();
   ASSERT_EQ(boxes.size(), 1u);
-  EXPECT_NE(lastBox().find("The connection to the database was lost"), std::string::npos)
-      << lastBox();
+  EXPECT_NE(boxes[0].prompt.find("The connection to the database was lost"), std::string::npos)
+      << boxes[0].prompt;
   EXPECT_EQ(uniName->Text(), "Changed while the server was down");
   EXPECT_EQ(ctl->Form_Recordset()->EditMode(), adEditInProgress);
 
   server.up();
   ctl->Save();
-  EXPECT_EQ(boxes.size(), 1u) << lastBox();
+  EXPECT_EQ(boxes.size(), 1u) << boxes.back().prompt;
   EXPECT_EQ(storedName("A"), "Changed while the server was down");
 
   // A restart while the screen sat idle: the next action just works.
@@ -173,11 +153,8 @@ TEST_F(Session, ARestartedServerIsReachedAgainAndThePendingEditSaved) {
   ctl->MoveRecordset(mvNext);
   uniName->Text("After the restart");
   ctl->Save();
-  EXPECT_EQ(boxes.size(), 1u) << lastBox();
+  EXPECT_EQ(boxes.size(), 1u) << boxes.back().prompt;
   EXPECT_EQ(storedName("B"), "After the restart");
-  form.reset();
-  ctl.reset();
-  db->Close();
 }
 
 }  // namespace

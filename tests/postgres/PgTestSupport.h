@@ -1,5 +1,6 @@
 #pragma once
 
+#include <gtest/gtest.h>
 #include <libpq-fe.h>
 
 #include <memory>
@@ -19,6 +20,21 @@ const std::string& ServerUri();
 std::string FreshSchema();
 // Drops the schema a FreshSchema string names, with everything in it.
 void DropSchema(const std::string& connectionString);
+
+// A FreshSchema for the life of the object, dropped however the test ends.
+struct Schema {
+  std::string uri = FreshSchema();
+  Schema() = default;
+  Schema(const Schema&) = delete;
+  Schema& operator=(const Schema&) = delete;
+  ~Schema() {
+    try {
+      DropSchema(uri);
+    } catch (const std::exception& e) {
+      ADD_FAILURE() << e.what();
+    }
+  }
+};
 
 // A plain libpq connection to the server, for checks made beside the driver
 // (catalog queries, terminating another backend). Raises on failure.

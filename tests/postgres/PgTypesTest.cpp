@@ -4,6 +4,7 @@
 #include "kiv/data/AdoTypes.h"
 #include "kiv/data/postgres/PgTypes.h"
 #include "kiv/runtime/Error.h"
+#include "support/ErrorChecks.h"
 
 namespace kiv::postgres {
 namespace {
@@ -84,12 +85,8 @@ TEST(PgTypes, ParametersTakeTheColumnsForm) {
   const WireParam bytes = ParamFor(Variant(Bytes{0, 1, 2}), adLongVarBinary);
   EXPECT_TRUE(bytes.binary);
   EXPECT_EQ(bytes.data, std::string("\0\1\2", 3));
-  try {
-    ParamFor(Variant(Array::Of({Variant(1)})), adVarWChar);
-    FAIL() << "an array has no column form";
-  } catch (const Error& e) {
-    EXPECT_EQ(e.number(), err::TypeMismatch);
-  }
+  EXPECT_KIV_ERROR(ParamFor(Variant(Array::Of({Variant(1)})), adVarWChar),
+                   err::TypeMismatch);  // an array has no column form
 }
 
 }  // namespace

@@ -2,22 +2,11 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
-
 #include "kiv/runtime/Error.h"
+#include "support/ErrorChecks.h"
 
 namespace kiv {
 namespace {
-
-// The error number a call raises, or 0 when it succeeds.
-int ErrorOf(const std::function<void()>& call) {
-  try {
-    call();
-  } catch (const Error& e) {
-    return e.number();
-  }
-  return 0;
-}
 
 DateTime At(int y, int mo, int d, int h = 0, int mi = 0, int s = 0) {
   return DateTime{DateSerial(y, mo, d).serial + TimeSerial(h, mi, s).serial};
@@ -71,9 +60,9 @@ TEST(ConversionsTest, CStrOfEachSubtypeInBothLocales) {
 }
 
 TEST(ConversionsTest, CStrAndTextOfRefuseWhatHasNoText) {
-  EXPECT_EQ(ErrorOf([] { CStr(Variant(kNull)); }), err::InvalidUseOfNull);
-  EXPECT_EQ(ErrorOf([] { CStr(Variant(Array::Of({Variant(1)}))); }), err::TypeMismatch);
-  EXPECT_EQ(ErrorOf([] { CStr(Variant::Nothing()); }), err::TypeMismatch);
+  EXPECT_EQ(ErrorNumber([] { CStr(Variant(kNull)); }), err::InvalidUseOfNull);
+  EXPECT_EQ(ErrorNumber([] { CStr(Variant(Array::Of({Variant(1)}))); }), err::TypeMismatch);
+  EXPECT_EQ(ErrorNumber([] { CStr(Variant::Nothing()); }), err::TypeMismatch);
   EXPECT_EQ(TextOf(Variant(kNull)), "");
   EXPECT_EQ(TextOf(Variant()), "");
   EXPECT_EQ(TextOf(Variant(2.5)), "2.5");
@@ -109,21 +98,21 @@ TEST(ConversionsTest, NumberConversionErrors) {
   for (const char* text :
        {"",   "  ", "abc", "12a", "1,5", "1,2345", "1.2.3", "--1", "5-",        "+",   ".",
         "1e", "e5", "&H",  "&HG", "$",   "(5",     "5)",    "1 2", "12/6/2026", "True"}) {
-    EXPECT_EQ(ErrorOf([&] { CDbl(Variant(text)); }), err::TypeMismatch) << text;
+    EXPECT_EQ(ErrorNumber([&] { CDbl(Variant(text)); }), err::TypeMismatch) << text;
     EXPECT_FALSE(IsNumeric(Variant(text))) << text;
   }
   {
     LocaleScope german(Locale::German());
     for (const char* text : {"1.5", "1,2,3", "$5"}) {
-      EXPECT_EQ(ErrorOf([&] { CDbl(Variant(text)); }), err::TypeMismatch) << text;
+      EXPECT_EQ(ErrorNumber([&] { CDbl(Variant(text)); }), err::TypeMismatch) << text;
       EXPECT_FALSE(IsNumeric(Variant(text))) << text;
     }
   }
-  EXPECT_EQ(ErrorOf([] { CDbl(Variant("1e400")); }), err::Overflow);
+  EXPECT_EQ(ErrorNumber([] { CDbl(Variant("1e400")); }), err::Overflow);
   EXPECT_FALSE(IsNumeric(Variant("1e400")));
-  EXPECT_EQ(ErrorOf([] { CDbl(Variant(kNull)); }), err::InvalidUseOfNull);
-  EXPECT_EQ(ErrorOf([] { CLng(Variant(kNull)); }), err::InvalidUseOfNull);
-  EXPECT_EQ(ErrorOf([] { CDbl(Variant(Array::Of({}))); }), err::TypeMismatch);
+  EXPECT_EQ(ErrorNumber([] { CDbl(Variant(kNull)); }), err::InvalidUseOfNull);
+  EXPECT_EQ(ErrorNumber([] { CLng(Variant(kNull)); }), err::InvalidUseOfNull);
+  EXPECT_EQ(ErrorNumber([] { CDbl(Variant(Array::Of({}))); }), err::TypeMismatch);
   EXPECT_EQ(CDbl(Variant()), 0.0);
   EXPECT_EQ(CDbl(Variant(true)), -1.0);
   EXPECT_EQ(CDbl(Variant(At(2000, 1, 1, 12))), 36526.5);
@@ -158,12 +147,12 @@ TEST(ConversionsTest, WholeNumbersRoundHalfToEvenAndOverflow) {
   EXPECT_EQ(CInt(Variant("1.5")), 2);
   for (const Variant& v :
        {Variant(2147483647.5), Variant(-2147483649.0), Variant("3e9"), Variant(1e300)}) {
-    EXPECT_EQ(ErrorOf([&] { CLng(v); }), err::Overflow) << CStr(v);
+    EXPECT_EQ(ErrorNumber([&] { CLng(v); }), err::Overflow) << CStr(v);
   }
   for (const Variant& v : {Variant(32767.5), Variant(-32769.0), Variant(std::int32_t{40000})}) {
-    EXPECT_EQ(ErrorOf([&] { CInt(v); }), err::Overflow) << CStr(v);
+    EXPECT_EQ(ErrorNumber([&] { CInt(v); }), err::Overflow) << CStr(v);
   }
-  EXPECT_EQ(ErrorOf([] { CInt(Variant("x")); }), err::TypeMismatch);
+  EXPECT_EQ(ErrorNumber([] { CInt(Variant("x")); }), err::TypeMismatch);
 }
 
 TEST(ConversionsTest, CurrencyKeepsFourDecimalsExactly) {
@@ -174,9 +163,9 @@ TEST(ConversionsTest, CurrencyKeepsFourDecimalsExactly) {
   EXPECT_EQ(CCur(Variant("-2.5")).scaled, -25000);
   EXPECT_EQ(CCur(Variant("922337203685477.5807")).scaled, 9223372036854775807);
   EXPECT_EQ(CCur(Variant("-922337203685477.5808")).scaled, -9223372036854775807 - 1);
-  EXPECT_EQ(ErrorOf([] { CCur(Variant("922337203685477.5808")); }), err::Overflow);
-  EXPECT_EQ(ErrorOf([] { CCur(Variant(1e16)); }), err::Overflow);
-  EXPECT_EQ(ErrorOf([] { CCur(Variant("ten")); }), err::TypeMismatch);
+  EXPECT_EQ(ErrorNumber([] { CCur(Variant("922337203685477.5808")); }), err::Overflow);
+  EXPECT_EQ(ErrorNumber([] { CCur(Variant(1e16)); }), err::Overflow);
+  EXPECT_EQ(ErrorNumber([] { CCur(Variant("ten")); }), err::TypeMismatch);
   EXPECT_EQ(CCur(Variant(true)).scaled, -10000);
   EXPECT_EQ(CCur(Variant(std::int32_t{7})).scaled, 70000);
   LocaleScope german(Locale::German());
@@ -194,16 +183,17 @@ TEST(ConversionsTest, BooleansAndDates) {
   EXPECT_TRUE(CBool(Variant("#TRUE#")));
   EXPECT_FALSE(CBool(Variant(" #false# ")));
   for (const char* text : {"yes", "#TRUE", "#1#", "##"}) {
-    EXPECT_EQ(ErrorOf([&] { CBool(Variant(text)); }), err::TypeMismatch) << text;
+    EXPECT_EQ(ErrorNumber([&] { CBool(Variant(text)); }), err::TypeMismatch) << text;
   }
-  EXPECT_EQ(ErrorOf([] { CBool(Variant(kNull)); }), err::InvalidUseOfNull);
+  EXPECT_EQ(ErrorNumber([] { CBool(Variant(kNull)); }), err::InvalidUseOfNull);
 
   EXPECT_EQ(CDate(Variant("12/6/2026")), At(2026, 12, 6));
   EXPECT_EQ(CDate(Variant(36526.5)), DateTime{36526.5});
   EXPECT_EQ(CDate(Variant()), DateTime{0});
-  EXPECT_EQ(ErrorOf([] { CDate(Variant("31/02/2004")); }), err::TypeMismatch);  // as IsDate reads
-  EXPECT_EQ(ErrorOf([] { CDate(Variant(1e10)); }), err::Overflow);
-  EXPECT_EQ(ErrorOf([] { CDate(Variant(kNull)); }), err::InvalidUseOfNull);
+  EXPECT_EQ(ErrorNumber([] { CDate(Variant("31/02/2004")); }),
+            err::TypeMismatch);  // as IsDate reads
+  EXPECT_EQ(ErrorNumber([] { CDate(Variant(1e10)); }), err::Overflow);
+  EXPECT_EQ(ErrorNumber([] { CDate(Variant(kNull)); }), err::InvalidUseOfNull);
 }
 
 TEST(ConversionsTest, DateSerialsAndParts) {
@@ -217,7 +207,7 @@ TEST(ConversionsTest, DateSerialsAndParts) {
   EXPECT_EQ(DateSerial(2004, 2, 29).serial, 38046);
   for (auto [y, m, d] :
        {std::tuple{2005, 2, 29}, {2004, 13, 1}, {2004, 4, 31}, {2004, 1, 0}, {10000, 1, 1}}) {
-    EXPECT_EQ(ErrorOf([&] { DateSerial(y, m, d); }), err::InvalidProcedureCall) << y << m << d;
+    EXPECT_EQ(ErrorNumber([&] { DateSerial(y, m, d); }), err::InvalidProcedureCall) << y << m << d;
   }
   EXPECT_DOUBLE_EQ(TimeSerial(18, 0, 0).serial, 0.75);
   EXPECT_DOUBLE_EQ(TimeSerial(0, 90, 0).serial, 1.5 / 24);
@@ -235,7 +225,7 @@ TEST(ConversionsTest, DateSerialsAndParts) {
   TimeParts(DateTime{36526.999999999}, h, mi, s);  // rounds to the second
   DateParts(DateTime{36526.999999999}, y, m, d);
   EXPECT_EQ((std::tuple{y, m, d, h, mi, s}), (std::tuple{2000, 1, 2, 0, 0, 0}));
-  EXPECT_EQ(ErrorOf([&] { DateParts(DateTime{3e6}, y, m, d); }), err::Overflow);
+  EXPECT_EQ(ErrorNumber([&] { DateParts(DateTime{3e6}, y, m, d); }), err::Overflow);
 }
 
 TEST(ConversionsTest, CaseMappingIsUnicodeAndTrimTakesSpacesOnly) {

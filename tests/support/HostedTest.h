@@ -6,6 +6,7 @@
 #include <utility>
 #include <vector>
 
+#include "kiv/host/Form.h"
 #include "kiv/host/HeadlessHost.h"
 #include "kiv/runtime/Variant.h"
 
@@ -40,6 +41,14 @@ class HostedTest : public HostTest {
 
   std::vector<ShownBox> boxes;
 };
+
+// A new control placed on a form.
+template <class C, class... Args>
+std::shared_ptr<C> AddTo(Form& form, Args&&... args) {
+  auto control = std::make_shared<C>(std::forward<Args>(args)...);
+  form.Add(control);
+  return control;
+}
 
 // A two-column table of field names and the captions shown for them.
 inline Variant FriendlyNameTable(const std::vector<std::pair<Variant, Variant>>& rows) {

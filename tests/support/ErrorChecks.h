@@ -1,6 +1,6 @@
 #pragma once
 
-// Small helpers for the record-source tests.
+// Checks of the kiv::Error a statement raises.
 
 #include <gtest/gtest.h>
 
@@ -28,4 +28,27 @@ std::string ErrorDescription(F&& fn) {
     return e.description();
   }
   return "";
+}
+
+// The number of the kiv::Error that `fn` raises (0 when none).
+template <class F>
+int ErrorNumber(F&& fn) {
+  try {
+    fn();
+  } catch (const kiv::Error& e) {
+    return e.number();
+  }
+  return 0;
+}
+
+// The kiv::Error that `fn` raises; fails the test when it raises none.
+template <class F>
+kiv::Error CaughtError(F&& fn) {
+  try {
+    fn();
+  } catch (const kiv::Error& e) {
+    return e;
+  }
+  ADD_FAILURE() << "no error raised";
+  return kiv::Error(0, "", "");
 }
