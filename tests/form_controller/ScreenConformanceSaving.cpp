@@ -117,12 +117,14 @@ TEST_P(Accounts, SavingWritesOnlyWhatTheUserChanged) {
 
 TEST_P(Accounts, AConflictIsReadAgainSoTheUserCanRecover) {
   auto other = another();
-  other->Execute("UPDATE accounts SET name = 'Other', fine = 9 WHERE id = 1");
+  other->Execute("UPDATE accounts SET name = 'Other', fine = 9, active = FALSE WHERE id = 1");
   uniName->Text("Mine");
   ctl->Save();
   ASSERT_EQ(boxes.size(), 1u);
   EXPECT_TRUE(Contains(boxes[0], kConflict)) << boxes[0];
   EXPECT_EQ(uniName->Text(), "Mine");  // the typed value stays
+  EXPECT_EQ(uniFine->Text(), "9");     // what the other user wrote shows at once
+  EXPECT_EQ(chkActive->Value(), 0);
   EXPECT_EQ(stored("SELECT name FROM accounts WHERE id = 1"), "Other");
 
   // The failed edit is still unsaved work when leaving; dropping it and

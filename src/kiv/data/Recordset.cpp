@@ -20,8 +20,7 @@ namespace {
 
 constexpr const char* kSource = "Recordset";
 
-// The host's number and text for an optimistic-locking conflict.
-constexpr std::int32_t kRowConflict = -2147217864;
+// The host's text for an optimistic-locking conflict.
 constexpr const char* kRowConflictText =
     "Row cannot be located for updating. Some values may have been changed since it was last "
     "read.";
@@ -860,7 +859,7 @@ void Recordset::Update() {
         // can be saved over it once the user has been told, and dropping the
         // edit shows the other user's values. The typed values stay pending.
         IgnoreErrors([&] { d.refreshAfterConflict(driver); });
-        throw Error(kRowConflict, kSource, kRowConflictText);
+        throw Error(err::RowConflict, kSource, kRowConflictText);
       }
       for (const auto c : changedCols)
         original[c] = d.buffer[c];
@@ -909,7 +908,7 @@ void Recordset::Delete(std::int32_t affectRecords) {
   }
   const auto affected =
       driver.execute("DELETE FROM " + driver.quoteIdentifier(d.table) + " WHERE " + where, params);
-  if (affected == 0) throw Error(kRowConflict, kSource, kRowConflictText);
+  if (affected == 0) throw Error(err::RowConflict, kSource, kRowConflictText);
   // A pending edit of the row goes with it.
   d.editMode = adEditNone;
   d.buffer.clear();

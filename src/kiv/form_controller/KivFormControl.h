@@ -220,6 +220,9 @@ class KivFormControl : public UserControl {
   // Remembers the text of every bound control but check boxes (see the
   // class comment); whether a control's text is no longer what it showed.
   void rememberShownTexts();
+  // After a conflict: the values the record set read again, in the controls
+  // the user did not change.
+  void showValuesReadAgain();
   bool userChanged(Control& control, const std::string& text) const;
 
   bool ConfirmLeaveRecord();

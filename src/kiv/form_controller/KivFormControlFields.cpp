@@ -112,6 +112,26 @@ void KivFormControl::rememberShownTexts() {
   });
 }
 
+void KivFormControl::showValuesReadAgain() {
+  const std::shared_ptr<Recordset> keep = recordset();
+  Recordset& rs = *keep;
+  walk([&](Control& control, Kind kind) {
+    const std::string name = GetDataFieldName(control);
+    if (name.empty()) return;
+    IgnoreErrors([&] {
+      const Variant value = rs[name].Value();
+      if (kind == Kind::CheckBox) {
+        // A box the user changed wrote its field: the pending value is its own.
+        control.let("Value", Variant(BoxStateFor(value)));
+        return;
+      }
+      if (userChanged(control, TextOf(control.get("Text")))) return;
+      control.let(kind == Kind::Other ? "Value" : "Text", Variant(TextOf(value)));
+      shownTexts_[control.weak_from_this()] = TextOf(control.get("Text"));
+    });
+  });
+}
+
 bool KivFormControl::userChanged(Control& control, const std::string& text) const {
   const auto it = shownTexts_.find(control.weak_from_this());
   return it == shownTexts_.end() || it->second != text;
@@ -297,6 +317,9 @@ bool KivFormControl::UpdateRecordset() {
     return true;
   } catch (const Error& e) {
     saveFailed_ = true;
+    // Another user saved the record first and the record set has read it
+    // again: what they wrote shows now, beside the user's own changes.
+    if (e.number() == err::RowConflict) IgnoreErrors([&] { showValuesReadAgain(); });
     std::string message = e.description() + " (" + std::to_string(e.number()) + ").";
     const std::string upper = UCase(e.description());
     if (upper.find("DUPLICATE VALUE") != std::string::npos ||

@@ -33,6 +33,8 @@ inline constexpr std::int32_t ObjectOpen = 3705;
 inline constexpr std::int32_t ConnectionUnusable = 3709;
 // Provider errors that carry a database's own message.
 inline constexpr std::int32_t ProviderError = -2147467259;  // E_FAIL
+// An optimistic save found its row changed by another user.
+inline constexpr std::int32_t RowConflict = -2147217864;
 }  // namespace err
 
 // The host's standard description for a runtime or record source error number,
