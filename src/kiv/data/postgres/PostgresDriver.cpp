@@ -478,25 +478,35 @@ class PostgresDriver final : public Driver {
     }
   }
 
+  // Parameters as libpq takes them.
+  struct WireParams {
+    explicit WireParams(const std::vector<Param>& params) {
+      wire.reserve(params.size());
+      for (const Param& p : params)
+        wire.push_back(ParamFor(p.value, p.type));
+      for (const WireParam& w : wire) {
+        values.push_back(w.null ? nullptr : w.data.data());
+        lengths.push_back(static_cast<int>(w.data.size()));
+        formats.push_back(w.binary ? 1 : 0);
+      }
+    }
+    WireParams(const WireParams&) = delete;  // the arrays point into `wire`
+    WireParams& operator=(const WireParams&) = delete;
+    int count() const { return static_cast<int>(wire.size()); }
+    std::vector<WireParam> wire;
+    std::vector<const char*> values;
+    std::vector<int> lengths, formats;
+  };
+
   // Sends one statement. With `useParams` the extended protocol is used
   // (one statement, $n parameters); otherwise the simple protocol (several
   // statements allowed).
   Result send(const std::string& sql, const std::vector<Param>& params, bool useParams) {
     Result res;
     if (useParams) {
-      std::vector<WireParam> wire;
-      wire.reserve(params.size());
-      for (const Param& p : params)
-        wire.push_back(ParamFor(p.value, p.type));
-      std::vector<const char*> values(wire.size());
-      std::vector<int> lengths(wire.size()), formats(wire.size());
-      for (std::size_t i = 0; i < wire.size(); ++i) {
-        values[i] = wire[i].null ? nullptr : wire[i].data.data();
-        lengths[i] = static_cast<int>(wire[i].data.size());
-        formats[i] = wire[i].binary ? 1 : 0;
-      }
-      res.reset(PQexecParams(conn_, sql.c_str(), static_cast<int>(wire.size()), nullptr,
-                             values.data(), lengths.data(), formats.data(), 0));
+      const WireParams wire(params);
+      res.reset(PQexecParams(conn_, sql.c_str(), wire.count(), nullptr, wire.values.data(),
+                             wire.lengths.data(), wire.formats.data(), 0));
     } else {
       res.reset(PQexec(conn_, sql.c_str()));
     }
@@ -505,19 +515,9 @@ class PostgresDriver final : public Driver {
 
   // Sends a query whose rows come one by one; returns its first result.
   Result sendRows(const std::string& sql, const std::vector<Param>& params) {
-    std::vector<WireParam> wire;
-    wire.reserve(params.size());
-    for (const Param& p : params)
-      wire.push_back(ParamFor(p.value, p.type));
-    std::vector<const char*> values(wire.size());
-    std::vector<int> lengths(wire.size()), formats(wire.size());
-    for (std::size_t i = 0; i < wire.size(); ++i) {
-      values[i] = wire[i].null ? nullptr : wire[i].data.data();
-      lengths[i] = static_cast<int>(wire[i].data.size());
-      formats[i] = wire[i].binary ? 1 : 0;
-    }
-    if (!PQsendQueryParams(conn_, sql.c_str(), static_cast<int>(wire.size()), nullptr,
-                           values.data(), lengths.data(), formats.data(), 0))
+    const WireParams wire(params);
+    if (!PQsendQueryParams(conn_, sql.c_str(), wire.count(), nullptr, wire.values.data(),
+                           wire.lengths.data(), wire.formats.data(), 0))
       return Result(PQgetResult(conn_));
     PQsetSingleRowMode(conn_);
     return Result(PQgetResult(conn_));
