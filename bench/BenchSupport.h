@@ -42,6 +42,18 @@ class Sequence {
   unsigned long long seed_ = 12345;
 };
 
+// "Customer " and 6 to 17 random letters without a z (so that a search for
+// "zz" misses), lower case or, with mixedCase, either case.
+inline std::string CustomerName(Sequence& seq, bool mixedCase = false) {
+  std::string name = "Customer ";
+  const unsigned len = 6 + seq.next() % 12;
+  for (unsigned k = 0; k < len; ++k) {
+    const char first = mixedCase && seq.next() % 2 == 0 ? 'A' : 'a';
+    name.push_back(static_cast<char>(first + seq.next() % 25));
+  }
+  return name;
+}
+
 // Creates a database file in the temporary folder named after `name` and the
 // process, runs `create`, then inserts `rows` rows through `insert`, each
 // bound by bindRow(statement, row number from 1), in one transaction; `after`

@@ -117,10 +117,7 @@ void Generate() {
         sqlite3_bind_int(st, 1, i);
         std::snprintf(buf, sizeof buf, "C%07d", i);
         sqlite3_bind_text(st, 2, buf, -1, SQLITE_TRANSIENT);
-        name = "Customer ";
-        const unsigned len = 6 + seq.next() % 12;
-        for (unsigned k = 0; k < len; ++k)
-          name.push_back(static_cast<char>('a' + seq.next() % 25));  // no z
+        name = CustomerName(seq);
         sqlite3_bind_text(st, 3, name.c_str(), -1, SQLITE_TRANSIENT);
         sqlite3_bind_int(st, 4, static_cast<int>(seq.next() % 1000));
         sqlite3_bind_double(st, 5, (seq.next() % 100000) / 100.0);
